@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace mx {
+
+// The opened video of one source file, as the engine sees it. Every query of a source that
+// could not be opened answers 0 and every picture request fails: the engine does not test
+// whether opening succeeded.
+class VideoSource {
+public:
+    virtual ~VideoSource() = default;
+
+    // Opens the file. Never throws for media that cannot be played.
+    virtual void open(const QString& path) = 0;
+    // Native picture size in pixels, as a player shows it (rotation applied); 0 when unknown.
+    virtual int videoHeight() = 0;
+    virtual int videoWidth() = 0;
+    // Length in seconds; 0 when unknown.
+    virtual double duration() = 0;
+    // Moves to a position in seconds. May defer the decoding until the picture is asked for.
+    virtual void seek(double seconds) = 0;
+    // The position reached by the last seek, in seconds.
+    virtual double position() = 0;
+    // The picture shown at the current position as a packed device-independent bitmap
+    // (BITMAPINFOHEADER, then the pixel array at the end of the buffer). False when there is
+    // no picture; *dib is then unspecified.
+    virtual bool currentImage(QByteArray* dib) = 0;
+    // Releases every media object; the source answers as an unopened one afterwards.
+    virtual void close() = 0;
+};
+
+using VideoSourceFactory = std::function<std::unique_ptr<VideoSource>()>;
+
+}  // namespace mx

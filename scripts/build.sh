@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Configures and builds into build/ (or build-sanitize/ with --sanitize). Extra arguments go
+# to ninja (target names).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+dir=build
+flags=(-DMX_WERROR=ON)
+if [ "${1:-}" = "--sanitize" ]; then
+    shift
+    dir=build-sanitize
+    flags+=(-DMX_SANITIZE=ON -DMX_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=Debug)
+fi
+
+if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null
+fi
+ninja -C "$dir" "$@"

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build, the tests and the benchmarks need. Run as root.
+# Does nothing when every package is present already.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build build-essential pkg-config git
+    qt6-base-dev
+    libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+    libjpeg62-turbo-dev libicu-dev libchm-dev libchm1
+    fonts-wine libgtest-dev ffmpeg
+    # window tests and screenshots, benchmarks against other tools
+    xvfb xauth ffmpegthumbnailer python3-pil hyperfine
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "install-deps: all packages present"
+    exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
