@@ -28,7 +28,8 @@ std::optional<std::int32_t> tryStrToInt(const QString& text) {
     if (i >= n) {
         return std::nullopt;
     }
-    const std::uint64_t limit = base == 16 ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+    const std::uint64_t limit =
+        base == 16 ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
     std::uint64_t value = 0;
     for (; i < n; ++i) {
         const char16_t c = text[i].unicode();

@@ -27,26 +27,46 @@ const std::initializer_list<OptionField>* groupOf(OptionField field) {
 
 QString optionFieldName(OptionField field) {
     switch (field) {
-        case OptionField::BMPBtn: return QStringLiteral("BMPBtn");
-        case OptionField::CustomH: return QStringLiteral("CustomH");
-        case OptionField::FrameNumberEdit: return QStringLiteral("FrameNumberEdit");
-        case OptionField::jpgTrackBar: return QStringLiteral("jpgTrackBar");
-        case OptionField::pathEdit: return QStringLiteral("pathEdit");
-        case OptionField::edtSecStart: return QStringLiteral("edtSecStart");
-        case OptionField::edtEverSec: return QStringLiteral("edtEverSec");
-        case OptionField::JPGBtn: return QStringLiteral("JPGBtn");
-        case OptionField::rbAutoWidth: return QStringLiteral("rbAutoWidth");
-        case OptionField::rbFrameFile: return QStringLiteral("rbFrameFile");
-        case OptionField::rbMatrix: return QStringLiteral("rbMatrix");
-        case OptionField::rbProport: return QStringLiteral("rbProport");
-        case OptionField::rbRandom: return QStringLiteral("rbRandom");
-        case OptionField::chkAddNumber: return QStringLiteral("chkAddNumber");
-        case OptionField::chkFolder: return QStringLiteral("chkFolder");
-        case OptionField::chkSec: return QStringLiteral("chkSec");
-        case OptionField::rbEverSec: return QStringLiteral("rbEverSec");
-        case OptionField::chktime: return QStringLiteral("chktime");
-        case OptionField::chkFilename: return QStringLiteral("chkFilename");
-        case OptionField::language: return QStringLiteral("language");
+        case OptionField::BMPBtn:
+            return QStringLiteral("BMPBtn");
+        case OptionField::CustomH:
+            return QStringLiteral("CustomH");
+        case OptionField::FrameNumberEdit:
+            return QStringLiteral("FrameNumberEdit");
+        case OptionField::jpgTrackBar:
+            return QStringLiteral("jpgTrackBar");
+        case OptionField::pathEdit:
+            return QStringLiteral("pathEdit");
+        case OptionField::edtSecStart:
+            return QStringLiteral("edtSecStart");
+        case OptionField::edtEverSec:
+            return QStringLiteral("edtEverSec");
+        case OptionField::JPGBtn:
+            return QStringLiteral("JPGBtn");
+        case OptionField::rbAutoWidth:
+            return QStringLiteral("rbAutoWidth");
+        case OptionField::rbFrameFile:
+            return QStringLiteral("rbFrameFile");
+        case OptionField::rbMatrix:
+            return QStringLiteral("rbMatrix");
+        case OptionField::rbProport:
+            return QStringLiteral("rbProport");
+        case OptionField::rbRandom:
+            return QStringLiteral("rbRandom");
+        case OptionField::chkAddNumber:
+            return QStringLiteral("chkAddNumber");
+        case OptionField::chkFolder:
+            return QStringLiteral("chkFolder");
+        case OptionField::chkSec:
+            return QStringLiteral("chkSec");
+        case OptionField::rbEverSec:
+            return QStringLiteral("rbEverSec");
+        case OptionField::chktime:
+            return QStringLiteral("chktime");
+        case OptionField::chkFilename:
+            return QStringLiteral("chkFilename");
+        case OptionField::language:
+            return QStringLiteral("language");
     }
     return {};
 }
@@ -56,11 +76,15 @@ OptionKind optionFieldKind(OptionField field) {
         case OptionField::CustomH:
         case OptionField::FrameNumberEdit:
         case OptionField::edtSecStart:
-        case OptionField::edtEverSec: return OptionKind::NumberText;
-        case OptionField::pathEdit: return OptionKind::Text;
+        case OptionField::edtEverSec:
+            return OptionKind::NumberText;
+        case OptionField::pathEdit:
+            return OptionKind::Text;
         case OptionField::jpgTrackBar:
-        case OptionField::language: return OptionKind::Integer;
-        default: return groupOf(field) ? OptionKind::GroupFlag : OptionKind::Flag;
+        case OptionField::language:
+            return OptionKind::Integer;
+        default:
+            return groupOf(field) ? OptionKind::GroupFlag : OptionKind::Flag;
     }
 }
 
@@ -68,31 +92,51 @@ ExtractionOptions::ExtractionOptions(QObject* parent) : QObject(parent) {}
 
 bool* ExtractionOptions::flagSlot(OptionField field) {
     switch (field) {
-        case OptionField::BMPBtn: return &m_BMPBtn;
-        case OptionField::JPGBtn: return &m_JPGBtn;
-        case OptionField::rbAutoWidth: return &m_rbAutoWidth;
-        case OptionField::rbFrameFile: return &m_rbFrameFile;
-        case OptionField::rbMatrix: return &m_rbMatrix;
-        case OptionField::rbEverSec: return &m_rbEverSec;
-        case OptionField::rbProport: return &m_rbProport;
-        case OptionField::rbRandom: return &m_rbRandom;
-        case OptionField::chkAddNumber: return &m_chkAddNumber;
-        case OptionField::chkFolder: return &m_chkFolder;
-        case OptionField::chkSec: return &m_chkSec;
-        case OptionField::chktime: return &m_chktime;
-        case OptionField::chkFilename: return &m_chkFilename;
-        default: return nullptr;
+        case OptionField::BMPBtn:
+            return &m_BMPBtn;
+        case OptionField::JPGBtn:
+            return &m_JPGBtn;
+        case OptionField::rbAutoWidth:
+            return &m_rbAutoWidth;
+        case OptionField::rbFrameFile:
+            return &m_rbFrameFile;
+        case OptionField::rbMatrix:
+            return &m_rbMatrix;
+        case OptionField::rbEverSec:
+            return &m_rbEverSec;
+        case OptionField::rbProport:
+            return &m_rbProport;
+        case OptionField::rbRandom:
+            return &m_rbRandom;
+        case OptionField::chkAddNumber:
+            return &m_chkAddNumber;
+        case OptionField::chkFolder:
+            return &m_chkFolder;
+        case OptionField::chkSec:
+            return &m_chkSec;
+        case OptionField::chktime:
+            return &m_chktime;
+        case OptionField::chkFilename:
+            return &m_chkFilename;
+        default:
+            return nullptr;
     }
 }
 
 QString* ExtractionOptions::textSlot(OptionField field) {
     switch (field) {
-        case OptionField::CustomH: return &m_customH;
-        case OptionField::FrameNumberEdit: return &m_frameNumberEdit;
-        case OptionField::pathEdit: return &m_pathEdit;
-        case OptionField::edtSecStart: return &m_edtSecStart;
-        case OptionField::edtEverSec: return &m_edtEverSec;
-        default: return nullptr;
+        case OptionField::CustomH:
+            return &m_customH;
+        case OptionField::FrameNumberEdit:
+            return &m_frameNumberEdit;
+        case OptionField::pathEdit:
+            return &m_pathEdit;
+        case OptionField::edtSecStart:
+            return &m_edtSecStart;
+        case OptionField::edtEverSec:
+            return &m_edtEverSec;
+        default:
+            return nullptr;
     }
 }
 
@@ -125,9 +169,12 @@ void ExtractionOptions::setFlag(OptionField field, bool value) {
 
 QString ExtractionOptions::text(OptionField field) const {
     switch (field) {
-        case OptionField::jpgTrackBar: return QString::number(m_jpgTrackBar);
-        case OptionField::language: return QString::number(m_language);
-        default: break;
+        case OptionField::jpgTrackBar:
+            return QString::number(m_jpgTrackBar);
+        case OptionField::language:
+            return QString::number(m_language);
+        default:
+            break;
     }
     if (const QString* slot = const_cast<ExtractionOptions*>(this)->textSlot(field)) {
         return *slot;

@@ -35,12 +35,12 @@ enum class OptionKind { Flag, GroupFlag, NumberText, Text, Integer };
 
 // The 19 fields the settings file and the job list file store, in their order.
 inline constexpr std::array<OptionField, 19> kStoredOptionFields = {
-    OptionField::BMPBtn,       OptionField::CustomH,     OptionField::FrameNumberEdit,
-    OptionField::jpgTrackBar,  OptionField::pathEdit,    OptionField::edtSecStart,
-    OptionField::edtEverSec,   OptionField::JPGBtn,      OptionField::rbAutoWidth,
-    OptionField::rbFrameFile,  OptionField::rbMatrix,    OptionField::rbProport,
-    OptionField::rbRandom,     OptionField::chkAddNumber, OptionField::chkFolder,
-    OptionField::chkSec,       OptionField::rbEverSec,   OptionField::chktime,
+    OptionField::BMPBtn,      OptionField::CustomH,      OptionField::FrameNumberEdit,
+    OptionField::jpgTrackBar, OptionField::pathEdit,     OptionField::edtSecStart,
+    OptionField::edtEverSec,  OptionField::JPGBtn,       OptionField::rbAutoWidth,
+    OptionField::rbFrameFile, OptionField::rbMatrix,     OptionField::rbProport,
+    OptionField::rbRandom,    OptionField::chkAddNumber, OptionField::chkFolder,
+    OptionField::chkSec,      OptionField::rbEverSec,    OptionField::chktime,
     OptionField::chkFilename,
 };
 

@@ -18,6 +18,8 @@ public:
 
 }  // namespace
 
-std::unique_ptr<VideoSource> createFfmpegVideoSource() { return std::make_unique<UnplayableSource>(); }
+std::unique_ptr<VideoSource> createFfmpegVideoSource() {
+    return std::make_unique<UnplayableSource>();
+}
 
 }  // namespace mx

@@ -22,8 +22,8 @@ int runProgram(const QString& program, const QStringList& args, QString* output,
 
 bool runFfmpeg(const QStringList& args) {
     QString output;
-    const int rc =
-        runProgram("ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-y"} + args, &output);
+    const int rc = runProgram(
+        "ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-y"} + args, &output);
     if (rc != 0) {
         qWarning("ffmpeg failed (%d): %s", rc, qPrintable(output));
     }

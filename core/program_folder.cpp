@@ -1,0 +1,26 @@
+#include "core/program_folder.h"
+
+#include <QCoreApplication>
+
+namespace mx {
+namespace {
+
+QString& overrideFolder() {
+    static QString folder;
+    return folder;
+}
+
+}  // namespace
+
+QString programFolder() {
+    if (!overrideFolder().isEmpty()) {
+        return overrideFolder();
+    }
+    return QCoreApplication::applicationDirPath();
+}
+
+void setProgramFolderForTesting(const QString& folder) {
+    overrideFolder() = folder;
+}
+
+}  // namespace mx

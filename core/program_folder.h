@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+namespace mx {
+
+// The folder of the program file, where "mxex2.ini", "*.lng" and the help file are looked up.
+// Tests point it at a temporary folder with setProgramFolderForTesting so that nothing is ever
+// written beside the test binaries.
+QString programFolder();
+void setProgramFolderForTesting(const QString& folder);
+
+}  // namespace mx
