@@ -1,0 +1,104 @@
+#include "engine/frame_output.h"
+
+#include <QPainter>
+
+#include "core/format_clock.h"
+#include "engine/captured_frame.h"
+#include "engine/engine_host.h"
+#include "engine/image_files.h"
+#include "engine/text_drawing.h"
+#include "settings/extraction_options.h"
+
+namespace mx {
+
+QString sourceFileName(const QString& sourcePath) {
+    return sourcePath.mid(sourcePath.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString sourceBaseName(const QString& fileName) {
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? fileName : fileName.left(dot);
+}
+
+QString sourceFolder(const QString& sourcePath) {
+    return sourcePath.left(sourcePath.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+FrameOutput::FrameOutput(EngineHost& host, const ExtractionOptions& options)
+    : m_host(host), m_options(options) {}
+
+void FrameOutput::beginFile(const QString& sourcePath) {
+    m_targetFolder = m_options.pathEdit() + QLatin1Char('/');
+    if (m_options.JPGBtn()) {
+        m_format = QStringLiteral("jpg");
+    }
+    if (m_options.BMPBtn()) {
+        m_format = QStringLiteral("bmp");
+    }
+    m_sourcePath = sourcePath;
+    m_fileName = sourceFileName(sourcePath);
+    m_baseName = sourceBaseName(m_fileName);
+    m_name.clear();
+}
+
+void FrameOutput::nameCapture(int index, double position) {
+    if (m_options.chkFolder()) {
+        m_targetFolder = sourceFolder(m_sourcePath);
+    }
+    m_name = m_targetFolder + m_baseName;
+    if (m_options.chkAddNumber()) {
+        m_name += QString::asprintf("_%.5d", index);
+    }
+    if (m_options.chkSec()) {
+        m_name += QString::asprintf("_%.6lld", static_cast<long long>(roundHalfEven(position)));
+    }
+    const QString row = FormatClock(position) + QLatin1Char(' ') + m_name;
+    if (m_options.rbFrameFile()) {
+        m_host.logMessage(row);
+    }
+    if (m_options.rbEverSec()) {
+        m_host.logMessage(row);
+    }
+    if (m_options.rbMatrix()) {
+        m_host.logMessage(FormatClock(position));
+        m_name = m_targetFolder + m_baseName;
+    }
+}
+
+void FrameOutput::drawOverlay(CapturedFrame& frame, double position) const {
+    if (!m_options.chktime() && !m_options.chkFilename()) {
+        return;
+    }
+    QString text;
+    if (m_options.chktime()) {
+        text = FormatClock(position) + QLatin1Char(' ');
+    }
+    if (m_options.chkFilename()) {
+        text += m_fileName + QLatin1Char(' ');
+    }
+    QImage& image = frame.image;
+    const int w = image.width();
+    const int h = image.height();
+    QPainter painter(&image);
+    painter.setFont(tahomaFont(8));
+    const QString watermark = QString::fromLatin1(kWatermark);
+    drawTextAt(painter, 5, h - 15, watermark, Qt::black);
+    drawTextAt(painter, 5, h - 16, watermark, Qt::white);
+    const int x = w - painter.fontMetrics().horizontalAdvance(text) - 20;
+    drawTextAt(painter, x, h - 15, text, Qt::black);
+    drawTextAt(painter, x - 1, h - 16, text, Qt::white);
+    frame.drawnOn = true;
+}
+
+void FrameOutput::saveFrame(const CapturedFrame& frame) const {
+    if (!(m_options.rbFrameFile() || m_options.rbEverSec()) || !m_options.rbAutoWidth()) {
+        return;
+    }
+    if (m_format == QLatin1String("bmp")) {
+        writeFileReplacing(m_name + QStringLiteral(".bmp"), frame.bmpFileBytes());
+    } else if (m_format == QLatin1String("jpg")) {
+        saveImageAsJpeg(frame.image, m_name + QStringLiteral(".jpg"), m_options.jpgTrackBar());
+    }
+}
+
+}  // namespace mx

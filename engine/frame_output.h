@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+namespace mx {
+
+class EngineHost;
+class ExtractionOptions;
+struct CapturedFrame;
+
+// The last component of a source path (after its last "/"), extension included.
+QString sourceFileName(const QString& sourcePath);
+// A file name without its extension (the text before its last "."), or the whole name.
+QString sourceBaseName(const QString& fileName);
+// The folder of a source path up to and including its last "/"; empty when it has none.
+QString sourceFolder(const QString& sourcePath);
+
+// The fixed text drawn in the bottom-left corner of every frame that gets an overlay.
+inline constexpr const char* kWatermark = "www.moxelby.example";
+
+// Turns each capture into an output name, a log row, an optional text overlay and a saved
+// BMP or JPEG file. One object lives as long as the engine: the output format of a file
+// whose format buttons are both clear is that of the previous file.
+class FrameOutput {
+public:
+    FrameOutput(EngineHost& host, const ExtractionOptions& options);
+
+    // Start of a file: the target folder (pathEdit + "/", always appended), the output
+    // format from JPGBtn then BMPBtn, and the file and base names of the source.
+    void beginFile(const QString& sourcePath);
+
+    // Right after the seeks of capture index at position (seconds): forms the output name
+    // and writes the capture's log row for the frame method that is checked.
+    void nameCapture(int index, double position);
+
+    // Draws the clock text and/or file name and the watermark when chktime or chkFilename is
+    // checked; otherwise leaves the frame as grabbed.
+    void drawOverlay(CapturedFrame& frame, double position) const;
+
+    // Saves the frame as name + ".bmp" or ".jpg" when (rbFrameFile or rbEverSec) and
+    // rbAutoWidth are checked and the format is not empty. Throws Error naming the file when
+    // it cannot be written.
+    void saveFrame(const CapturedFrame& frame) const;
+
+    const QString& name() const { return m_name; }
+    const QString& format() const { return m_format; }
+    const QString& fileName() const { return m_fileName; }
+
+private:
+    EngineHost& m_host;
+    const ExtractionOptions& m_options;
+    QString m_sourcePath;
+    QString m_fileName;
+    QString m_baseName;
+    QString m_targetFolder;
+    QString m_name;
+    QString m_format;
+};
+
+}  // namespace mx

@@ -1,0 +1,125 @@
+#include "engine/frame_schedule.h"
+
+#include <cmath>
+#include <limits>
+
+#include "core/abort_flag.h"
+#include "core/error.h"
+#include "core/format_clock.h"
+#include "core/int_text.h"
+#include "engine/engine_host.h"
+#include "engine/video_source.h"
+#include "settings/extraction_options.h"
+
+namespace mx {
+namespace {
+
+std::uint32_t randomState = 0;
+
+// Rounds half to even and saturates to the 32-bit range (NaN gives 0).
+int roundToInt(double value) {
+    const double rounded = roundHalfEven(value);
+    if (!(rounded == rounded)) {
+        return 0;
+    }
+    if (rounded <= std::numeric_limits<int>::min()) {
+        return std::numeric_limits<int>::min();
+    }
+    if (rounded >= std::numeric_limits<int>::max()) {
+        return std::numeric_limits<int>::max();
+    }
+    return static_cast<int>(rounded);
+}
+
+}  // namespace
+
+int randomDraw(int n) {
+    randomState = randomState * 134775813u + 1u;
+    if (n <= 0) {
+        return 0;
+    }
+    return static_cast<int>((std::uint64_t(randomState) * std::uint64_t(n)) >> 32);
+}
+
+void resetRandomGeneratorForTesting() {
+    randomState = 0;
+}
+
+FrameSchedule::FrameSchedule(EngineHost& host, const ExtractionOptions& options)
+    : m_host(host), m_options(options) {}
+
+void FrameSchedule::readCaptureCount() {
+    m_count = StrToInt(m_options.FrameNumberEdit());
+    if (m_options.rbMatrix()) {
+        m_count = 3 * 3;
+    }
+}
+
+void FrameSchedule::setUp(VideoSource& source, double durationAtOpen,
+                          const std::function<void()>& sheetSetUp) {
+    m_durationAtOpen = durationAtOpen;
+    m_step = durationAtOpen / (double(m_count) + 1);
+    if (m_count < 0) {
+        throw Error(QStringLiteral("The number of frames must not be negative: ") +
+                    m_options.FrameNumberEdit());
+    }
+    m_host.setFileProgressMax(m_count);
+    if (m_options.rbEverSec()) {
+        source.seek(StrToInt(m_options.edtSecStart()));
+        m_host.logMessage(QStringLiteral("Start every sec-") + m_options.edtSecStart() +
+                          QStringLiteral(" interval-") + m_options.edtEverSec());
+    }
+    if (m_options.rbProport()) {
+        m_host.logMessage(QStringLiteral("Proportional method"));
+    }
+    if (m_options.rbRandom()) {
+        m_host.logMessage(QStringLiteral("Random method"));
+    }
+    if (m_options.rbFrameFile()) {
+        m_host.logMessage(QStringLiteral("Start extract ") + m_options.FrameNumberEdit() +
+                          QStringLiteral(" frames"));
+    }
+    if (m_options.rbMatrix() && sheetSetUp) {
+        sheetSetUp();
+    }
+    if (m_options.rbEverSec()) {
+        const int start = StrToInt(m_options.edtSecStart());
+        const int interval = StrToInt(m_options.edtEverSec());
+        if (interval == 0) {
+            throw Error(QStringLiteral("The interval in seconds must not be 0"));
+        }
+        m_count = roundToInt((durationAtOpen - start) / interval);
+        m_host.logMessage(QStringLiteral("Extract ") + QString::number(m_count) +
+                          QStringLiteral(" frames"));
+    }
+}
+
+bool FrameSchedule::run(VideoSource& source, double& currentPosition,
+                        const std::function<void(int index)>& capture) {
+    for (int i = 1; i <= m_count; ++i) {
+        m_host.processMessages();
+        if (AbortFlag.load()) {
+            return false;
+        }
+        m_host.setFileProgressPos(i);
+        if (m_options.rbProport()) {
+            source.seek(i * m_step);
+            currentPosition = source.position();
+        }
+        if (m_options.rbRandom()) {
+            source.seek(randomDraw(roundToInt(m_durationAtOpen)));
+            currentPosition = source.position();
+        }
+        if (m_options.rbEverSec()) {
+            // In 64 bits: a large interval times a large index must not wrap.
+            const std::int64_t interval = StrToInt(m_options.edtEverSec());
+            const std::int64_t start = StrToInt(m_options.edtSecStart());
+            source.seek(static_cast<double>(interval * i + start));
+            currentPosition = source.position();
+        }
+        capture(i);
+    }
+    return true;
+}
+
+}  // namespace mx
