@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "common/test_support.h"
+#include "core/error.h"
+#include "core/program_folder.h"
+#include "settings/extraction_options.h"
+#include "settings/settings_file.h"
+
+namespace mx {
+namespace {
+
+using test::readFile;
+using test::writeFile;
+
+// Loads an [options] section made of `body` into a fresh record.
+struct Loaded {
+    explicit Loaded(const QByteArray& body) {
+        writeFile(path, "[options]\r\n" + body);
+        LoadSettings(options, path, &spins);
+    }
+    QTemporaryDir dir;
+    QString path = dir.filePath("mxex2.ini");
+    ExtractionOptions options;
+    SpinPositions spins;
+};
+
+TEST(Settings, MissingFileGivesTheFirstStartValuesAndWritesNothing) {
+    QTemporaryDir dir;
+    setProgramFolderForTesting(dir.path());
+    EXPECT_EQ(settingsFilePath(), dir.path() + "/mxex2.ini");
+    ExtractionOptions options;
+    SpinPositions spins;
+    LoadSettings(options, settingsFilePath(), &spins);
+    setProgramFolderForTesting({});
+    EXPECT_FALSE(QFile::exists(dir.filePath("mxex2.ini")));
+
+    EXPECT_TRUE(options.JPGBtn());
+    for (OptionField f : kStoredOptionFields) {
+        if (f != OptionField::JPGBtn) {
+            EXPECT_FALSE(options.flag(f)) << optionFieldName(f).toStdString();
+        }
+    }
+    EXPECT_EQ(options.FrameNumberEdit(), "5");
+    EXPECT_EQ(options.edtSecStart(), "1");
+    EXPECT_EQ(options.edtEverSec(), "5");
+    EXPECT_EQ(options.CustomH(), "480");
+    EXPECT_EQ(options.jpgTrackBar(), 75);
+    EXPECT_EQ(options.pathEdit(), userPicturesFolder());
+    EXPECT_EQ(options.language(), 1033);
+    EXPECT_EQ(spins.udFN, 5);
+    EXPECT_EQ(spins.udSS, 1);
+    EXPECT_EQ(spins.udES, 5);
+}
+
+TEST(Settings, SaveThenLoadRestoresEveryFieldAndEmptyGroups) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("mxex2.ini");
+    ExtractionOptions saved;
+    saved.setFlag(OptionField::BMPBtn, true);
+    saved.setFlag(OptionField::rbMatrix, true);
+    saved.setFlag(OptionField::rbProport, false);  // extract method: no member set
+    saved.setFlag(OptionField::rbAutoWidth, true);
+    for (OptionField f : {OptionField::chkAddNumber, OptionField::chkFolder, OptionField::chkSec,
+                          OptionField::chktime, OptionField::chkFilename}) {
+        saved.setFlag(f, true);
+    }
+    saved.setText(OptionField::CustomH, "abc");
+    saved.setText(OptionField::FrameNumberEdit, " 0x10");
+    saved.setText(OptionField::pathEdit, QString::fromUtf8(" /Bilder/f\xC3\xBCr mich "));
+    saved.setText(OptionField::edtSecStart, "$A");
+    saved.setText(OptionField::edtEverSec, "-3");
+    saved.setJpgTrackBar(0);
+    SaveSettings(saved, path);
+    EXPECT_TRUE(readFile(path).startsWith("[options]\r\nBMPBtn_Checked=1\r\nCustomH=abc\r\n"));
+
+    ExtractionOptions loaded;
+    SpinPositions spins;
+    LoadSettings(loaded, path, &spins);
+    for (OptionField f : kStoredOptionFields) {
+        EXPECT_EQ(loaded.text(f), saved.text(f)) << optionFieldName(f).toStdString();
+    }
+    EXPECT_EQ(spins.udFN, 16);
+    EXPECT_EQ(spins.udES, -3);
+    EXPECT_EQ(spins.udSS, 10);
+
+    // The other group members and an empty text survive the second round as well.
+    loaded.setFlag(OptionField::BMPBtn, false);
+    loaded.setFlag(OptionField::rbRandom, true);
+    loaded.setFlag(OptionField::rbMatrix, false);
+    loaded.setText(OptionField::CustomH, "");
+    SaveSettings(loaded, path);
+    ExtractionOptions again;
+    LoadSettings(again, path);
+    for (OptionField f : kStoredOptionFields) {
+        EXPECT_EQ(again.text(f), loaded.text(f)) << optionFieldName(f).toStdString();
+    }
+}
+
+TEST(Settings, HandEditedValuesFollowTheEncodingRules) {
+    Loaded words(
+        "rbMatrix=true\r\nJPGBtn=yes\r\njpgTrackBar=abc\r\nchkSec=2\r\nchktime=0x1\r\n"
+        "pathEdit=\r\n");
+    EXPECT_FALSE(words.options.rbMatrix());
+    EXPECT_TRUE(words.options.JPGBtn());  // not a number: the default
+    EXPECT_EQ(words.options.jpgTrackBar(), 75);
+    EXPECT_TRUE(words.options.chkSec());
+    EXPECT_TRUE(words.options.chktime());
+    EXPECT_EQ(words.options.pathEdit(), userPicturesFolder());
+
+    Loaded clamped(
+        "jpgTrackBar=250\r\nrbFrameFile=1\r\nrbEverSec=1\r\nBMPBtn_Checked=1\r\n"
+        "JPGBtn=0\r\nrbProport=1\r\nrbRandom=1\r\n");
+    EXPECT_EQ(clamped.options.jpgTrackBar(), 100);
+    EXPECT_FALSE(clamped.options.rbFrameFile());
+    EXPECT_TRUE(clamped.options.rbEverSec());
+    EXPECT_TRUE(clamped.options.BMPBtn());
+    EXPECT_FALSE(clamped.options.JPGBtn());
+    EXPECT_FALSE(clamped.options.rbProport());
+    EXPECT_TRUE(clamped.options.rbRandom());
+
+    Loaded neither("BMPBtn_Checked=0\r\nJPGBtn=0\r\n");
+    EXPECT_FALSE(neither.options.BMPBtn());
+    EXPECT_FALSE(neither.options.JPGBtn());
+}
+
+TEST(Settings, NumberTextThatIsNoIntegerFailsAfterAllFieldsAreLoaded) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("mxex2.ini");
+    ASSERT_TRUE(writeFile(path, "[options]\r\nFrameNumberEdit=1,000\r\nchkSec=1\r\n"));
+    ExtractionOptions options;
+    SpinPositions spins{1, 2, 3};
+    try {
+        LoadSettings(options, path, &spins);
+        ADD_FAILURE() << "loaded";
+    } catch (const ConvertError& e) {
+        EXPECT_EQ(e.message(), "'1,000' is not a valid integer value");
+    }
+    EXPECT_EQ(options.FrameNumberEdit(), "1,000");
+    EXPECT_TRUE(options.chkSec());
+    EXPECT_EQ(spins.udFN, 1);
+
+    ASSERT_TRUE(writeFile(path, "[options]\r\nFrameNumberEdit=7\r\nedtEverSec=x\r\n"));
+    EXPECT_THROW(LoadSettings(options, path, &spins), ConvertError);
+    EXPECT_EQ(spins.udFN, 7);
+    EXPECT_EQ(spins.udES, 3);
+    EXPECT_EQ(spins.udSS, 2);
+}
+
+TEST(Settings, SaveKeepsOtherSectionsAndLanguageHasItsOwnKey) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("mxex2.ini");
+    EXPECT_EQ(LoadLanguageSetting(path), 1033);
+    ASSERT_TRUE(writeFile(path, "[Form]\r\nlanguage=abc\r\n[mine]\r\nx=1\r\n"));
+    EXPECT_EQ(LoadLanguageSetting(path), 1033);
+    SaveLanguageSetting(1031, path);
+    SaveSettings(ExtractionOptions(), path);
+    EXPECT_EQ(LoadLanguageSetting(path), 1031);
+    const QByteArray bytes = readFile(path);
+    EXPECT_TRUE(bytes.startsWith("[Form]\r\nlanguage=1031\r\n[mine]\r\nx=1\r\n[options]\r\n"));
+    EXPECT_TRUE(bytes.endsWith("chktime=0\r\nchkFilename=0\r\n"));
+    EXPECT_EQ(bytes.count("\r\n"), 5 + 19);
+}
+
+TEST(Settings, FailedSaveNamesTheFullPath) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeFile(dir.filePath("file"), "x"));
+    // A folder that is a regular file cannot hold the settings file, even for root.
+    const QString path = dir.filePath("file/mxex2.ini");
+    try {
+        SaveSettings(ExtractionOptions(), path);
+        ADD_FAILURE() << "saved";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), "Unable to write to " + path);
+    }
+    EXPECT_THROW(SaveLanguageSetting(1033, path), Error);
+}
+
+}  // namespace
+}  // namespace mx
