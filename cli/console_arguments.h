@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <variant>
+
+namespace mx::cli {
+
+// `mx_cons <file> <Number Frames> <jpg|bmp> [-w<Width>] [-h<Height>] [-o DIR]`: that many
+// frames of one file at proportional positions, numbered, into DIR (the current folder by
+// default). Width and height are accepted and not used yet.
+struct SingleFileRun {
+    QString file;
+    int frames = 0;
+    QString format;     // "jpg" or "bmp"
+    QString outputDir;  // absolute, without a trailing "/"
+};
+
+struct ShowHelp {};
+
+struct UsageError {
+    QString problem;  // one line saying what was wrong; empty when nothing was given
+};
+
+using ConsoleCommand = std::variant<SingleFileRun, ShowHelp, UsageError>;
+
+// Reads the command line (without the program name). currentDir stands for "." when no
+// output folder is given.
+ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& currentDir);
+
+// The usage text, ending with a line feed.
+QString consoleUsage();
+
+}  // namespace mx::cli
