@@ -1,0 +1,51 @@
+#include "app/log_view.h"
+
+#include <QHeaderView>
+
+#include "core/activity_log.h"
+#include "widgets/design_scale.h"
+
+namespace mx {
+
+void setUpReportView(QTableWidget* view, const QStringList& captions, const QList<int>& widths) {
+    view->setColumnCount(static_cast<int>(captions.size()));
+    view->setHorizontalHeaderLabels(captions);
+    for (int i = 0; i < widths.size(); ++i) {
+        view->setColumnWidth(i, scaled(widths[i]));
+    }
+    view->setShowGrid(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->verticalHeader()->setVisible(false);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+    view->horizontalHeader()->setHighlightSections(false);
+    view->setWordWrap(false);
+    view->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+}
+
+void appendReportRow(QTableWidget* view, const QStringList& texts) {
+    const int row = view->rowCount();
+    view->insertRow(row);
+    for (int column = 0; column < texts.size() && column < view->columnCount(); ++column) {
+        auto* item = new QTableWidgetItem(texts[column]);
+        if (column > 0) {
+            item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+        }
+        view->setItem(row, column, item);
+    }
+}
+
+LogView::LogView(ActivityLog& log, QWidget* parent) : QTableWidget(parent), m_log(log) {
+    setObjectName(QStringLiteral("lvLog"));
+    setUpReportView(this, {QStringLiteral("date"), QStringLiteral("time"), QStringLiteral("info")},
+                    {81, 81, 488});
+    connect(&m_log, &ActivityLog::rowAppended, this, &LogView::appendRow);
+    connect(&m_log, &ActivityLog::cleared, this, [this] { setRowCount(0); });
+}
+
+void LogView::appendRow(int index) {
+    const LogRow& row = m_log.rows()[static_cast<size_t>(index)];
+    appendReportRow(this, {row.date, row.time, row.text});
+    scrollToBottom();
+}
+
+}  // namespace mx

@@ -1,0 +1,291 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/application_title.h"
+#include "app/log_view.h"
+#include "core/abort_flag.h"
+#include "core/error.h"
+#include "settings/settings_file.h"
+#include "settings/ui/options_form.h"
+#include "widgets/design_scale.h"
+#include "widgets/image_button.h"
+#include "widgets/up_down.h"
+
+namespace mx {
+
+TForm1::TForm1(ExtractionOptions& options, QStringList arguments, QWidget* parent)
+    : QMainWindow(parent), m_options(options), m_arguments(std::move(arguments)) {
+    showError = [this](const QString& message) {
+        QMessageBox::critical(this, applicationTitle(), message);
+    };
+    showUsageBox = [this](const QString& text) {
+        QMessageBox::information(this, applicationTitle(), text);
+    };
+    buildWindow();
+    qApp->installEventFilter(this);
+}
+
+TForm1::~TForm1() {
+    qApp->removeEventFilter(this);
+}
+
+void TForm1::buildWindow() {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Moxelby Extractor"));
+    setProperty("HelpKeyword", QStringLiteral("Welcome_topic"));
+    setProperty("HelpContext", 1);
+    setWindowIcon(applicationIcon());
+    resize(scaled(QSize(756, 542)));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    m_fileList = new QTableWidget(central);
+    m_fileList->setObjectName(QStringLiteral("FileList"));
+    setUpReportView(m_fileList, {QStringLiteral("Number"), QStringLiteral("Filename")}, {50, 500});
+    m_fileList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_fileList->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_pm1 = new QMenu(this);
+    m_pm1->setObjectName(QStringLiteral("pm1"));
+    connect(m_fileList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_pm1->popup(m_fileList->viewport()->mapToGlobal(at)); });
+
+    m_logView = new LogView(m_log, central);
+
+    m_splitter = new QSplitter(Qt::Vertical, central);
+    m_splitter->setObjectName(QStringLiteral("spl1"));
+    m_splitter->setHandleWidth(scaled(3));
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(m_fileList);
+    m_splitter->addWidget(m_logView);
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({scaled(177), scaled(542 - 177)});
+    layout->addWidget(m_splitter, 1);
+
+    m_allPB = new QProgressBar(central);
+    m_allPB->setObjectName(QStringLiteral("AllPB"));
+    m_currentPB = new QProgressBar(central);
+    m_currentPB->setObjectName(QStringLiteral("CurrentPB"));
+    for (QProgressBar* bar : {m_allPB, m_currentPB}) {
+        bar->setFixedHeight(scaled(17));
+        bar->setTextVisible(false);
+        layout->addWidget(bar);
+    }
+    updateBar(m_allPB, m_allMax, m_allPos);
+    updateBar(m_currentPB, m_currentMax, m_currentPos);
+
+    auto* panel = new QWidget(central);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFixedHeight(scaled(71));
+    layout->addWidget(panel);
+    setCentralWidget(central);
+
+    m_statBar = new QStatusBar(this);
+    m_statBar->setObjectName(QStringLiteral("statBar"));
+    m_statBar->setFixedHeight(scaled(19));
+    m_statBar->setSizeGripEnabled(true);
+    setStatusBar(m_statBar);
+
+    struct ButtonSpec {
+        const char* name;
+        int left;
+        const char* caption;
+        ButtonImage image;
+    };
+    const ButtonSpec buttons[] = {
+        {"BtnAddFile", 8, "Add File", ButtonImage::AddFile},
+        {"BtnAddDir", 80, "Add Folder", ButtonImage::AddFolder},
+        {"BtnStartExtract", 176, "Start extract", ButtonImage::StartExtract},
+        {"BtnOpenList", 272, "Open list", ButtonImage::OpenList},
+        {"BtnSetting", 344, "Setting", ButtonImage::Settings},
+        {"BtnSaveList", 416, "Save list", ButtonImage::SaveList},
+        {"BtnAbout", 504, "About", ButtonImage::About},
+        {"BtnHelp", 576, "Help", ButtonImage::Help},
+        {"BtnExit", 656, "Exit", ButtonImage::Exit},
+    };
+    for (const ButtonSpec& spec : buttons) {
+        auto* button = new ImageButton(panel);
+        button->setObjectName(QString::fromLatin1(spec.name));
+        button->setText(QString::fromLatin1(spec.caption));
+        button->setIcon(buttonImage(spec.image));
+        placeAt(button, spec.left, 8, 73, 57);
+    }
+    connect(findChild<ImageButton*>(QStringLiteral("BtnSetting")), &QToolButton::clicked, this,
+            [this] { guarded([this] { OptionsBtnClick(); }); });
+    connect(findChild<ImageButton*>(QStringLiteral("BtnExit")), &QToolButton::clicked, this,
+            [this] { BtnExitClick(); });
+}
+
+void TForm1::guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const Error& e) {
+        showError(e.message());
+    } catch (const std::exception& e) {
+        showError(QString::fromUtf8(e.what()));
+    }
+}
+
+QString TForm1::usageText() {
+    return QStringLiteral(
+        "Usage: mx_cons <file> <Number Frames> <jpg/bmp> <-w Width> <-h Height>\n\r"
+        "Example: mx_cons video.avi 15 jpg -w640 -h480 ");
+}
+
+void TForm1::ShowUsage() {
+    showUsageBox(usageText());
+}
+
+void TForm1::FormActivate() {
+    if (m_activated) {
+        return;
+    }
+    m_activated = true;
+    guarded([this] {
+        SpinPositions spins;
+        LoadSettings(m_options, settingsFilePath(), &spins);
+        if (m_optionsForm) {
+            m_optionsForm->udFN()->setPosition(spins.udFN);
+            m_optionsForm->udSS()->setPosition(spins.udSS);
+            m_optionsForm->udES()->setPosition(spins.udES);
+        }
+        if (!m_arguments.isEmpty()) {
+            ShowUsage();
+        }
+    });
+}
+
+void TForm1::OptionsBtnClick() {
+    if (!m_optionsForm) {
+        return;
+    }
+    SpinPositions spins;
+    LoadSettings(m_options, settingsFilePath(), &spins);
+    m_optionsForm->udFN()->setPosition(spins.udFN);
+    m_optionsForm->udSS()->setPosition(spins.udSS);
+    m_optionsForm->udES()->setPosition(spins.udES);
+    m_optionsForm->setCbblangTag(m_options.language());
+    if (m_optionsForm->exec() != QDialog::Accepted) {
+        return;
+    }
+    SaveSettings(m_options, settingsFilePath());
+    if (m_optionsForm->cbblangTag() != m_options.language()) {
+        m_options.setLanguage(m_optionsForm->cbblangTag());
+    }
+}
+
+void TForm1::BtnExitClick() {
+    close();
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_activated) {
+        // Once per start: later activations (after a modal dialog, from another program) do
+        // not run it again.
+        QTimer::singleShot(0, this, [this] { FormActivate(); });
+    }
+    QMainWindow::changeEvent(event);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    // Every key pressed anywhere in this window passes here first; Esc asks a run to stop and
+    // still reaches the control that has the focus.
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->window() == this) {
+            AbortFlag = true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (m_running) {
+        // The run is inside this window's message pumping: ask it to stop and close when it
+        // has unwound.
+        AbortFlag = true;
+        m_closeRequested = true;
+        event->ignore();
+        return;
+    }
+    try {
+        SaveLanguageSetting(m_options.language(), settingsFilePath());
+    } catch (const Error& e) {
+        showError(e.message());  // the program still closes
+    }
+    event->accept();
+}
+
+void TForm1::logMessage(const QString& text) {
+    m_log.LogMessage(text);
+}
+
+void TForm1::updateBar(QProgressBar* bar, int maximum, int position) {
+    // Qt shows a bar with an empty range as busy; show it empty instead.
+    bar->setRange(0, maximum > 0 ? maximum : 1);
+    bar->setValue(maximum > 0 ? std::clamp(position, 0, maximum) : 0);
+}
+
+void TForm1::setFileProgressMax(int maximum) {
+    m_currentMax = maximum;
+    m_currentPos = std::clamp(m_currentPos, 0, std::max(maximum, 0));
+    updateBar(m_currentPB, m_currentMax, m_currentPos);
+}
+
+void TForm1::setFileProgressPos(int position) {
+    m_currentPos = std::clamp(position, 0, std::max(m_currentMax, 0));
+    updateBar(m_currentPB, m_currentMax, m_currentPos);
+}
+
+void TForm1::setOverallProgressMax(int maximum) {
+    m_allMax = maximum;
+    m_allPos = std::clamp(m_allPos, 0, std::max(maximum, 0));
+    updateBar(m_allPB, m_allMax, m_allPos);
+}
+
+void TForm1::setOverallProgressPos(int position) {
+    m_allPos = std::clamp(position, 0, std::max(m_allMax, 0));
+    updateBar(m_allPB, m_allMax, m_allPos);
+}
+
+void TForm1::setCaptionAndTitle(const QString& text) {
+    setWindowTitle(text);
+    setApplicationTitle(text);
+}
+
+void TForm1::processMessages() {
+    QCoreApplication::processEvents();
+}
+
+void TForm1::clearLog() {
+    m_log.clear();
+}
+
+void TForm1::setStatusText(const QString& text) {
+    m_statBar->showMessage(text);
+}
+
+QString TForm1::statusText() const {
+    return m_statBar->currentMessage();
+}
+
+}  // namespace mx

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+
+#include "core/activity_log.h"
+#include "engine/engine_host.h"
+#include "settings/extraction_options.h"
+
+class QProgressBar;
+class QSplitter;
+class QStatusBar;
+class QTableWidget;
+class QMenu;
+
+namespace mx {
+
+class ImageButton;
+class LogView;
+class TOptionsForm;
+
+// The main window: job list on top, activity log below, two progress bars and the button
+// panel. It runs the batch on the GUI thread and is the engine's host.
+class TForm1 : public QMainWindow, public BatchHost {
+    Q_OBJECT
+public:
+    // `arguments` are the program's command-line arguments (without the program name): any
+    // argument at all shows the console tool's usage text once after start-up.
+    TForm1(ExtractionOptions& options, QStringList arguments, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The options dialog, created after the main window by the program entry.
+    void setOptionsForm(TOptionsForm* form) { m_optionsForm = form; }
+
+    // The texts of the activity log, and the log itself.
+    ActivityLog& activityLog() { return m_log; }
+
+    // The usage text of the console tool.
+    static QString usageText();
+
+    // BatchHost
+    void logMessage(const QString& text) override;
+    void setFileProgressMax(int maximum) override;
+    void setFileProgressPos(int position) override;
+    void setCaptionAndTitle(const QString& text) override;
+    void processMessages() override;
+    void clearLog() override;
+    void setOverallProgressMax(int maximum) override;
+    void setOverallProgressPos(int position) override;
+    void setStatusText(const QString& text) override;
+
+    // What the progress bars hold (a bar with maximum 0 is shown empty, not busy).
+    int allMax() const { return m_allMax; }
+    int allPos() const { return m_allPos; }
+    int currentMax() const { return m_currentMax; }
+    int currentPos() const { return m_currentPos; }
+    QString statusText() const;
+
+    // Shows an error the way every handler's failure is shown: a message box with the text.
+    // Tests replace it to collect the messages instead.
+    std::function<void(const QString&)> showError;
+    // Shows the usage text; tests replace it.
+    std::function<void(const QString&)> showUsageBox;
+
+    // Handlers.
+    void FormActivate();
+    void ShowUsage();
+    void OptionsBtnClick();
+    void BtnExitClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildWindow();
+    ImageButton* addButton(const char* name, int left, const QString& caption, int image,
+                           void (TForm1::*handler)());
+    // Runs a handler the way the framework runs event handlers: an exception that leaves it is
+    // shown by the standard error report and the rest of the handler is skipped.
+    void guarded(const std::function<void()>& handler);
+    void updateBar(QProgressBar* bar, int maximum, int position);
+
+    ExtractionOptions& m_options;
+    QStringList m_arguments;
+    ActivityLog m_log;
+    TOptionsForm* m_optionsForm = nullptr;
+
+    QTableWidget* m_fileList = nullptr;
+    LogView* m_logView = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QProgressBar* m_allPB = nullptr;
+    QProgressBar* m_currentPB = nullptr;
+    QStatusBar* m_statBar = nullptr;
+    QMenu* m_pm1 = nullptr;
+
+    int m_allMax = 0;
+    int m_allPos = 0;
+    int m_currentMax = 100;
+    int m_currentPos = 0;
+    bool m_activated = false;
+    bool m_running = false;
+    bool m_closeRequested = false;
+};
+
+}  // namespace mx
