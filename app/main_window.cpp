@@ -2,11 +2,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSplitter>
@@ -18,6 +22,7 @@
 #include "app/log_view.h"
 #include "core/abort_flag.h"
 #include "core/error.h"
+#include "joblist/job_list_file.h"
 #include "settings/settings_file.h"
 #include "settings/ui/options_form.h"
 #include "widgets/design_scale.h"
@@ -35,6 +40,8 @@ TForm1::TForm1(ExtractionOptions& options, QStringList arguments, QWidget* paren
         QMessageBox::information(this, applicationTitle(), text);
     };
     buildWindow();
+    bindJobList();
+    setAcceptDrops(true);
     qApp->installEventFilter(this);
 }
 
@@ -133,6 +140,138 @@ void TForm1::buildWindow() {
             [this] { guarded([this] { OptionsBtnClick(); }); });
     connect(findChild<ImageButton*>(QStringLiteral("BtnExit")), &QToolButton::clicked, this,
             [this] { BtnExitClick(); });
+}
+
+void TForm1::bindJobList() {
+    connect(&m_jobs, &JobList::rowAppended, this, [this](int index) {
+        const JobRow& row = m_jobs.row(index);
+        appendReportRow(m_fileList, {row.number, row.path});
+    });
+    connect(&m_jobs, &JobList::rowRemoved, m_fileList, &QTableWidget::removeRow);
+    connect(&m_jobs, &JobList::cleared, this, [this] { m_fileList->setRowCount(0); });
+
+    auto* clear = m_pm1->addAction(QStringLiteral("Clear List"));
+    clear->setObjectName(QStringLiteral("ClearList1"));
+    connect(clear, &QAction::triggered, this, [this] { guarded([this] { ClearList1Click(); }); });
+    auto* remove = m_pm1->addAction(QStringLiteral("Delete from List"));
+    remove->setObjectName(QStringLiteral("DeletefromList1"));
+    connect(remove, &QAction::triggered, this,
+            [this] { guarded([this] { DeletefromList1Click(); }); });
+
+    m_fileSearch1.setRecurseSubFolders(true);
+    m_fileSearch1.setOnFileFind([this](const QString& fullpath, const TSearchRec& info) {
+        FileSearch1FileFind(fullpath, info);
+    });
+    m_fileSearch1.setOnFinish([](TFileSearch&) {});
+    m_fileSearch1.setMessagePump([] { QCoreApplication::processEvents(); });
+
+    openDialog1 = [this] {
+        return QFileDialog::getOpenFileNames(
+            this, QString(), QString(),
+            QStringLiteral("VIDEO (*.avi *.mov *.wmv *.mpg *.vob *.mpeg);;All Files (*)"));
+    };
+    dirDialog1 = [this] {
+        return QFileDialog::getExistingDirectory(this, QStringLiteral("Select Folder"));
+    };
+
+    const QString listFilter = QStringLiteral("MX List (*.mxl);;All Files (*)");
+    openDialogList = [this, listFilter] {
+        QFileDialog dialog(this, QString(), QString(), listFilter);
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+        dialog.setDefaultSuffix(QStringLiteral("mxl"));
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    };
+    saveDialogList = [this, listFilter] {
+        QFileDialog dialog(this, QString(), QString(), listFilter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        dialog.setDefaultSuffix(QStringLiteral("mxl"));
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    };
+
+    const std::pair<const char*, void (TForm1::*)()> handlers[] = {
+        {"BtnAddFile", &TForm1::AddFileBtnClick},
+        {"BtnAddDir", &TForm1::AddDirBtnClick},
+        {"BtnSaveList", &TForm1::BtnSaveListClick},
+        {"BtnOpenList", &TForm1::BtnOpenListClick},
+    };
+    for (const auto& [name, handler] : handlers) {
+        connect(findChild<ImageButton*>(QString::fromLatin1(name)), &QToolButton::clicked, this,
+                [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+    }
+}
+
+void TForm1::AddFileBtnClick() {
+    for (const QString& path : openDialog1()) {
+        m_jobs.add(path);
+    }
+}
+
+void TForm1::AddDirBtnClick() {
+    const QString folder = dirDialog1();
+    if (folder.isEmpty()) {
+        return;
+    }
+    // No cut of the search text: long folder paths keep every mask.
+    m_fileSearch1.setSearchFile(folder + QLatin1Char('/') + QString::fromLatin1(VideoMaskList));
+    m_fileSearch1.Execute();
+}
+
+void TForm1::FileSearch1FileFind(const QString& fullpath, const TSearchRec& info) {
+    m_jobs.add(fullpath + info.name);
+}
+
+void TForm1::dropPaths(const QStringList& paths) {
+    for (const QString& path : paths) {
+        if (isAcceptedDrop(path)) {
+            m_jobs.add(path);
+        }
+    }
+}
+
+void TForm1::DeletefromList1Click() {
+    const QList<QTableWidgetItem*> selected = m_fileList->selectedItems();
+    m_jobs.remove(selected.isEmpty() ? -1 : selected.first()->row());
+}
+
+void TForm1::ClearList1Click() {
+    m_jobs.clear();
+}
+
+void TForm1::BtnSaveListClick() {
+    const QString path = saveDialogList();
+    if (!path.isEmpty()) {
+        writeJobListFile(path, m_jobs, m_options);
+    }
+}
+
+void TForm1::BtnOpenListClick() {
+    const QString path = openDialogList();
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!readJobListFile(path, m_jobs, m_options).optionsFound) {
+        showError(
+            QStringLiteral("The job list %1 ends before its options: only its paths were added.")
+                .arg(path));
+    }
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            paths << url.toLocalFile();
+        }
+    }
+    dropPaths(paths);
+    event->acceptProposedAction();
 }
 
 void TForm1::guarded(const std::function<void()>& handler) {

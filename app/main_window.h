@@ -6,6 +6,8 @@
 
 #include "core/activity_log.h"
 #include "engine/engine_host.h"
+#include "joblist/file_search.h"
+#include "joblist/job_list.h"
 #include "settings/extraction_options.h"
 
 class QProgressBar;
@@ -35,6 +37,9 @@ public:
 
     // The texts of the activity log, and the log itself.
     ActivityLog& activityLog() { return m_log; }
+    JobList& jobList() { return m_jobs; }
+    QTableWidget* fileListView() const { return m_fileList; }
+    bool isRunning() const { return m_running; }
 
     // The usage text of the console tool.
     static QString usageText();
@@ -63,7 +68,23 @@ public:
     // Shows the usage text; tests replace it.
     std::function<void(const QString&)> showUsageBox;
 
+    // The dialogs, replaceable in tests. Each returns an empty result for a cancel.
+    std::function<QStringList()> openDialog1;  // video files to add
+    std::function<QString()> dirDialog1;       // folder to search
+    std::function<QString()> openDialogList;   // job list file to open
+    std::function<QString()> saveDialogList;   // job list file to write
+
+    // Adds the paths as dropped files: each one whose extension passes the drop rule.
+    void dropPaths(const QStringList& paths);
+
     // Handlers.
+    void AddFileBtnClick();
+    void AddDirBtnClick();
+    void FileSearch1FileFind(const QString& fullpath, const TSearchRec& info);
+    void DeletefromList1Click();
+    void BtnSaveListClick();
+    void BtnOpenListClick();
+    void ClearList1Click();
     void FormActivate();
     void ShowUsage();
     void OptionsBtnClick();
@@ -73,9 +94,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildWindow();
+    void bindJobList();
     ImageButton* addButton(const char* name, int left, const QString& caption, int image,
                            void (TForm1::*handler)());
     // Runs a handler the way the framework runs event handlers: an exception that leaves it is
@@ -86,6 +110,8 @@ private:
     ExtractionOptions& m_options;
     QStringList m_arguments;
     ActivityLog m_log;
+    JobList m_jobs;
+    TFileSearch m_fileSearch1;
     TOptionsForm* m_optionsForm = nullptr;
 
     QTableWidget* m_fileList = nullptr;
