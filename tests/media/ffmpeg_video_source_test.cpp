@@ -1,0 +1,290 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTransform>
+#include <QtEndian>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+#include "common/media_clips.h"
+#include "common/test_support.h"
+#include "engine/ffmpeg/ffmpeg_video_source.h"
+
+namespace mx::test {
+namespace {
+
+constexpr int kWidth = 320;
+constexpr int kHeight = 240;
+constexpr int kRate = 25;
+constexpr double kSeconds = 8.0;
+constexpr int kFrames = 200;
+
+// Frame times of the uneven clip: steps of 60 and 20 ms, and half a second of nothing after
+// every 50 frames.
+double unevenFrameTime(int n) {
+    return n * 0.04 + 0.02 * (n % 2) + 0.5 * (n / 50);
+}
+
+// The index of the frame shown at t: the last frame starting at or before t, the first frame
+// before the start and the last one after the end.
+int expectedFrame(double t, const std::function<double(int)>& frameTime) {
+    int shown = 0;
+    for (int n = 1; n < kFrames && frameTime(n) <= t + 1e-9; ++n) {
+        shown = n;
+    }
+    return shown;
+}
+
+double evenFrameTime(int n) {
+    return static_cast<double>(n) / kRate;
+}
+
+struct Container {
+    const char* name;
+    QStringList args;
+    std::function<double(int)> frameTime;
+};
+
+class VideoSourceTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { s_dir = std::make_unique<QTemporaryDir>(); }
+    static void TearDownTestSuite() { s_dir.reset(); }
+
+    static QString path(const QString& name) { return s_dir->filePath(name); }
+
+    // Makes an indexed 8 s clip once per test program.
+    static QString indexedClip(const Container& container) {
+        const QString file = path(container.name);
+        if (!QFile::exists(file)) {
+            IndexedClip spec;
+            spec.width = kWidth;
+            spec.height = kHeight;
+            spec.rate = kRate;
+            spec.seconds = kSeconds;
+            spec.outputArgs = container.args;
+            if (container.frameTime == nullptr || container.name == QString("uneven.mkv")) {
+                spec.extraFilters =
+                    "settb=1/1000,setpts=(N*0.04+0.02*mod(N\\,2)+0.5*floor(N/50))/TB";
+            }
+            EXPECT_TRUE(makeIndexedClip(file, spec));
+        }
+        return file;
+    }
+
+    static std::unique_ptr<VideoSource> openSource(const QString& file) {
+        auto source = createFfmpegVideoSource();
+        source->open(file);
+        return source;
+    }
+
+    static int frameAt(VideoSource& source, double t) {
+        source.seek(t);
+        QByteArray dib;
+        if (!source.currentImage(&dib)) {
+            return -2;
+        }
+        return readFrameIndex(dib);
+    }
+
+    static inline std::unique_ptr<QTemporaryDir> s_dir;
+};
+
+const Container kContainers[] = {
+    {"h264.mp4", {"-c:v", "libx264", "-g", "30", "-bf", "3", "-pix_fmt", "yuv420p"}, evenFrameTime},
+    {"mpeg4.avi", {"-c:v", "mpeg4", "-g", "30", "-bf", "2", "-q:v", "3"}, evenFrameTime},
+    {"mpeg2.mpg",
+     {"-c:v", "mpeg2video", "-g", "15", "-bf", "2", "-q:v", "3", "-f", "mpeg"},
+     evenFrameTime},
+    {"uneven.mkv", {"-fps_mode", "passthrough", "-c:v", "libx264", "-g", "40"}, unevenFrameTime},
+};
+
+TEST_F(VideoSourceTest, TakesTheFrameShownAtEachTimeInEveryContainer) {
+    // Forward and backward, repeated, across key frames, on and between frame starts, before
+    // the start and after the end; two seeks before one picture take the second position.
+    const std::vector<double> times = {1.0, 0.5,  0.52, 0.519, 0.52, 3.99, 2.0,  2.04, 7.9,
+                                       1.2, 100., -5.0, 5.0,   5.03, 6.5,  6.51, 0.0,  2.5,
+                                       2.6, 2.62, 2.7,  4.0,   4.4,  4.8,  6.0,  7.0,  7.99};
+    for (const Container& container : kContainers) {
+        SCOPED_TRACE(container.name);
+        auto source = openSource(indexedClip(container));
+        EXPECT_EQ(source->videoWidth(), kWidth);
+        EXPECT_EQ(source->videoHeight(), kHeight);
+        const double lastStart = container.frameTime(kFrames - 1);
+        EXPECT_GT(source->duration(), lastStart);
+        EXPECT_LT(source->duration(), lastStart + 0.2);
+        for (const double t : times) {
+            SCOPED_TRACE(t);
+            source->seek(t + 50);
+            EXPECT_EQ(frameAt(*source, t), expectedFrame(t, container.frameTime));
+            EXPECT_DOUBLE_EQ(source->position(), std::clamp(t, 0.0, source->duration()));
+        }
+    }
+}
+
+TEST_F(VideoSourceTest, ManyCapturesForwardStayExact) {
+    auto source = openSource(indexedClip(kContainers[0]));
+    for (double t = 0.01; t < kSeconds; t += 0.37) {
+        SCOPED_TRACE(t);
+        EXPECT_EQ(frameAt(*source, t), expectedFrame(t, evenFrameTime));
+    }
+}
+
+TEST_F(VideoSourceTest, PictureIsAPackedBottomUpDibWithColoursKept) {
+    // Quadrants red, green / blue, white, so a picture upside down or mirrored shows.
+    const QString rgb =
+        "format=gbrp,geq=r='if(lt(Y,H/2),if(lt(X,W/2),255,0),if(lt(X,W/2),0,255))':"
+        "g='if(lt(Y,H/2),if(lt(X,W/2),0,255),if(lt(X,W/2),0,255))':"
+        "b='if(lt(Y,H/2),0,255)'";
+    struct Case {
+        const char* name;
+        int width;
+        int height;
+        const char* matrix;  // the matrix the clip is encoded with
+        bool tagged;
+    };
+    const Case cases[] = {{"sd601.mp4", 320, 240, "bt601", true},
+                          {"hd709.mp4", 1280, 720, "bt709", true},
+                          {"sd_untagged.mp4", 320, 240, "bt601", false},
+                          {"hd_untagged.mp4", 1280, 720, "bt709", false},
+                          {"sd709.mp4", 320, 240, "bt709", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList args = {
+            "-f",
+            "lavfi",
+            "-i",
+            QString("color=c=black:s=%1x%2:r=25:d=0.2,%3,scale=out_color_matrix=%4:out_range=tv,"
+                    "format=yuv420p")
+                .arg(c.width)
+                .arg(c.height)
+                .arg(rgb, c.matrix),
+            "-c:v",
+            "libx264",
+            "-qp",
+            "4"};
+        if (c.tagged) {
+            args += {"-colorspace", c.matrix == QString("bt709") ? "bt709" : "smpte170m",
+                     "-color_range", "tv"};
+        }
+        ASSERT_TRUE(runFfmpeg(args + QStringList{path(c.name)}));
+        auto source = openSource(path(c.name));
+        source->seek(0.1);
+        QByteArray dib;
+        ASSERT_TRUE(source->currentImage(&dib));
+        const auto* header = reinterpret_cast<const uchar*>(dib.constData());
+        ASSERT_GE(dib.size(), 40);
+        EXPECT_EQ(qFromLittleEndian<quint32>(header), 40u);
+        EXPECT_EQ(qFromLittleEndian<qint32>(header + 4), c.width);
+        EXPECT_EQ(qFromLittleEndian<qint32>(header + 8), c.height);
+        EXPECT_EQ(qFromLittleEndian<quint16>(header + 12), 1);
+        EXPECT_EQ(qFromLittleEndian<quint16>(header + 14), 32);
+        EXPECT_EQ(qFromLittleEndian<quint32>(header + 16), 0u);
+        EXPECT_EQ(qFromLittleEndian<quint32>(header + 20), quint32(c.width * c.height * 4));
+        EXPECT_EQ(dib.size(), 40 + c.width * c.height * 4);
+        // The unused fourth byte is documented as 255.
+        EXPECT_EQ(static_cast<uchar>(dib[40 + 3]), 255);
+
+        const QImage image = imageFromDib(dib);
+        const struct {
+            double x, y;
+            QRgb colour;
+        } patches[] = {{0.25, 0.25, qRgb(255, 0, 0)},
+                       {0.75, 0.25, qRgb(0, 255, 0)},
+                       {0.25, 0.75, qRgb(0, 0, 255)},
+                       {0.75, 0.75, qRgb(255, 255, 255)}};
+        for (const auto& patch : patches) {
+            const QRgb got = image.pixel(int(patch.x * c.width), int(patch.y * c.height));
+            EXPECT_NEAR(qRed(got), qRed(patch.colour), 8) << patch.x << "," << patch.y;
+            EXPECT_NEAR(qGreen(got), qGreen(patch.colour), 8) << patch.x << "," << patch.y;
+            EXPECT_NEAR(qBlue(got), qBlue(patch.colour), 8) << patch.x << "," << patch.y;
+        }
+    }
+}
+
+TEST_F(VideoSourceTest, RotatedClipIsShownTurnedWithSwappedSize) {
+    const QString plain = indexedClip(kContainers[0]);
+    for (const int rotation : {90, 180, 270}) {
+        SCOPED_TRACE(rotation);
+        const QString turned = path(QString("turned%1.mp4").arg(rotation));
+        ASSERT_TRUE(runFfmpeg({"-i", plain, "-c", "copy", "-metadata:s:v:0",
+                               QString("rotate=%1").arg(rotation), turned}));
+        auto source = openSource(turned);
+        const bool sideways = rotation != 180;
+        EXPECT_EQ(source->videoWidth(), sideways ? kHeight : kWidth);
+        EXPECT_EQ(source->videoHeight(), sideways ? kWidth : kHeight);
+        source->seek(2.0);  // frame 50: stripes 0, 3, 2 tell every turn apart
+        QByteArray dib;
+        ASSERT_TRUE(source->currentImage(&dib));
+        const QImage shown = imageFromDib(dib);
+        EXPECT_EQ(shown.width(), source->videoWidth());
+        // The muxer's rotate tag asks for a counter-clockwise turn (as the ffmpeg CLI shows
+        // it); turning the picture back clockwise must give the clip as encoded.
+        EXPECT_EQ(readFrameIndex(shown.transformed(QTransform().rotate(rotation))), 50);
+    }
+}
+
+TEST_F(VideoSourceTest, BadInputsOpenAsUnplayable) {
+    const QString clip = indexedClip(kContainers[0]);
+    const QByteArray mp4 = readFile(clip);
+    QByteArray garbage(200000, '\0');
+    QRandomGenerator random(7);
+    random.fillRange(reinterpret_cast<quint32*>(garbage.data()), garbage.size() / 4);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } files[] = {{"empty.mp4", {}},
+                 {"text.avi", "This is not a video.\r\n"},
+                 {"garbage.mp4", garbage},
+                 {"head_without_index.mp4", mp4.left(mp4.size() / 2)}};
+    auto source = createFfmpegVideoSource();
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.name);
+        ASSERT_TRUE(writeFile(path(file.name), file.bytes));
+        source->open(path(file.name));
+        EXPECT_EQ(source->videoWidth(), 0);
+        EXPECT_EQ(source->videoHeight(), 0);
+        EXPECT_EQ(source->duration(), 0);
+        source->seek(3.0);
+        EXPECT_EQ(source->position(), 0);
+        QByteArray dib;
+        EXPECT_FALSE(source->currentImage(&dib));
+    }
+    source->open(path("missing.mp4"));
+    EXPECT_EQ(source->videoWidth(), 0);
+    QByteArray dib;
+    EXPECT_FALSE(source->currentImage(&dib));
+    // A name with a colon is a file name, not a protocol.
+    ASSERT_TRUE(QFile::copy(clip, path("a:b.mp4")));
+    source->open(path("a:b.mp4"));
+    EXPECT_EQ(frameAt(*source, 1.0), 25);
+    source->close();
+    EXPECT_EQ(source->videoWidth(), 0);
+    EXPECT_FALSE(source->currentImage(&dib));
+}
+
+TEST_F(VideoSourceTest, TruncatedClipsShowWhatIsLeft) {
+    // With the index up front the MP4 still opens; the AVI's header survives its cut.
+    const QString faststart = path("faststart.mp4");
+    ASSERT_TRUE(runFfmpeg(
+        {"-i", indexedClip(kContainers[0]), "-c", "copy", "-movflags", "+faststart", faststart}));
+    for (const QString& full : {faststart, indexedClip(kContainers[1])}) {
+        SCOPED_TRACE(full.toStdString());
+        const QByteArray bytes = readFile(full);
+        const QString cut = full + ".cut" + full.right(4);
+        ASSERT_TRUE(writeFile(cut, bytes.left(bytes.size() / 2)));
+        auto source = openSource(cut);
+        EXPECT_EQ(source->videoWidth(), kWidth);
+        EXPECT_EQ(frameAt(*source, 1.0), 25);
+        // Beyond the cut: the last frame that is still there.
+        const int last = frameAt(*source, 7.5);
+        EXPECT_GT(last, 25);
+        EXPECT_LT(last, kFrames - 1);
+        EXPECT_EQ(frameAt(*source, 0.5), 12);
+    }
+}
+
+}  // namespace
+}  // namespace mx::test
