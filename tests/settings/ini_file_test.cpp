@@ -7,6 +7,7 @@
 
 #include "common/test_support.h"
 #include "core/error.h"
+#include "joblist/qt_printers.h"
 #include "settings/ini_file.h"
 
 namespace mx {

@@ -5,6 +5,7 @@
 #include "common/test_support.h"
 #include "core/error.h"
 #include "core/program_folder.h"
+#include "joblist/qt_printers.h"
 #include "settings/extraction_options.h"
 #include "settings/settings_file.h"
 
