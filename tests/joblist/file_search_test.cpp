@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <stdexcept>
+
+#include "common/test_support.h"
+#include "joblist/file_search.h"
+#include "joblist/qt_printers.h"
+
+namespace mx {
+namespace {
+
+// A tree with matches at every level, a folder named like a mask, a hidden file, upper-case
+// extensions, names with blanks and non-ASCII characters, and a link back to the top.
+struct Tree {
+    Tree() {
+        root = dir.path() +
+               "/t r\xC3\xA9"
+               "e/";
+        for (const char* folder : {"", "sub", "sub/deeper", "clip.avi", "z"}) {
+            QDir().mkpath(root + folder);
+        }
+        for (const char* file :
+             {"a.avi", "b.MOV", "c.txt", ".hidden.avi",
+              "s p\xC3\xA4"
+              "ce.Avi",
+              "sub/x.avi", "sub/y.mov", "sub/deeper/q.AVI", "clip.avi/in.mov", "z/w.avi"}) {
+            test::writeFile(root + QString::fromUtf8(file), "x");
+        }
+        QFile::link(root, root + "loop.avi");
+        QFile::link(root, root + "sub/loop");
+    }
+
+    // The expected reports of one mask ending in `suffix`: the folder's own matches in listing
+    // order, then each real subfolder in listing order.
+    void expected(const QString& folder, const QString& suffix, QStringList& out) const {
+        const QStringList names = QDir(folder).entryList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+        for (const QString& name : names) {
+            if (name.endsWith(suffix, Qt::CaseInsensitive)) {
+                out << folder + name;
+            }
+        }
+        for (const QString& name : names) {
+            const QFileInfo info(folder + name);
+            if (info.isDir() && !info.isSymLink()) {
+                expected(folder + name + "/", suffix, out);
+            }
+        }
+    }
+
+    QTemporaryDir dir;
+    QString root;
+};
+
+TEST(FileSearch, ReportsEachMaskOverTheWholeTreeInPreOrder) {
+    const Tree tree;
+    TFileSearch search;
+    QStringList reported;
+    QStringList folders;
+    int finished = 0;
+    search.setOnFileFind([&](const QString& folder, const TSearchRec& info) {
+        reported << folder + info.name;
+        EXPECT_EQ(info.isDirectory, info.name == "clip.avi");
+        EXPECT_EQ(info.isSymLink, info.name == "loop.avi");
+        EXPECT_EQ(info.isHidden, info.name.startsWith('.'));
+    });
+    search.setOnChangeFolder([&](const QString& folder, const TSearchRec&) { folders << folder; });
+    search.setOnFinish([&](TFileSearch&) { ++finished; });
+    search.setSearchFile(tree.root + "*.avi;*.mov");
+    search.Execute();
+
+    QStringList expected;
+    tree.expected(tree.root, ".avi", expected);
+    tree.expected(tree.root, ".mov", expected);
+    EXPECT_EQ(reported, expected);
+    EXPECT_EQ(search.FilesFound(), expected);
+    EXPECT_EQ(expected.size(), 11);
+    EXPECT_TRUE(expected.contains(tree.root + "clip.avi"));
+    EXPECT_TRUE(expected.contains(tree.root + QString::fromUtf8("s p\xC3\xA4"
+                                                                "ce.Avi")));
+    EXPECT_EQ(folders.size(), 2 * 5);  // links are not entered
+    EXPECT_EQ(folders.front(), tree.root);
+    EXPECT_EQ(finished, 1);
+
+    search.setRecurseSubFolders(false);
+    search.setSearchFile(tree.root + "*.mov");
+    search.Execute();
+    EXPECT_EQ(search.FilesFound(), QStringList({tree.root + "b.MOV"}));
+}
+
+TEST(FileSearch, StopFromAHandlerEndsTheWalkButNotTheFinish) {
+    const Tree tree;
+    TFileSearch search;
+    QStringList folders;
+    int finished = 0;
+    search.setOnFileFind([&](const QString&, const TSearchRec&) { search.setStop(true); });
+    search.setOnChangeFolder([&](const QString& folder, const TSearchRec&) { folders << folder; });
+    search.setOnFinish([&](TFileSearch&) { ++finished; });
+    search.setSearchFile(tree.root + "*.avi;*.mov");
+    search.Execute();
+    EXPECT_EQ(search.FilesFound().size(), 1);  // the entry that set Stop is still recorded
+    EXPECT_TRUE(search.Stop());
+    EXPECT_EQ(folders, QStringList({tree.root, tree.root}));
+    EXPECT_EQ(finished, 1);
+
+    // The next search starts afresh; a stop through the message pump works the same way.
+    int pumps = 0;
+    search.setOnFileFind([](const QString&, const TSearchRec&) {});
+    search.setMessagePump([&] {
+        if (++pumps == 3) {
+            search.setStop(true);
+        }
+    });
+    search.Execute();
+    EXPECT_FALSE(search.FilesFound().isEmpty());
+    EXPECT_LT(search.FilesFound().size(), 11);
+}
+
+TEST(FileSearch, MissingAndVanishingFoldersYieldNothingAndHandlerErrorsLeave) {
+    const Tree tree;
+    TFileSearch search;
+    QStringList found;
+    TSearchRec startRecord;
+    startRecord.name = "unset";
+    search.setOnFileFind([&](const QString& f, const TSearchRec& i) { found << f + i.name; });
+    search.setOnChangeFolder([&](const QString& folder, const TSearchRec& info) {
+        if (folder == tree.root + "no/") {
+            startRecord = info;
+        }
+        // A folder removed between entering and listing it cannot be listed.
+        if (folder.endsWith("/sub/")) {
+            QDir(folder).removeRecursively();
+        }
+    });
+    search.setSearchFile(tree.root + "no/*.avi");
+    search.Execute();
+    EXPECT_TRUE(found.isEmpty());
+    EXPECT_TRUE(startRecord.name.isEmpty());
+
+    search.setSearchFile(tree.root + "*.avi");
+    search.Execute();
+    EXPECT_TRUE(found.contains(tree.root + "z/w.avi"));
+    EXPECT_FALSE(found.contains(tree.root + "sub/x.avi"));
+
+    int finished = 0;
+    search.setOnFinish([&](TFileSearch&) { ++finished; });
+    search.setOnFileFind([](const QString&, const TSearchRec&) { throw std::runtime_error("x"); });
+    EXPECT_THROW(search.Execute(), std::runtime_error);
+    EXPECT_EQ(finished, 0);
+}
+
+TEST(FileSearch, SearchTextSplitsIntoOneSpecificationPerMask) {
+    EXPECT_EQ(searchSpecifications("/v/*.avi"), QStringList({"/v/*.avi"}));
+    EXPECT_EQ(searchSpecifications("/v/*.avi;;*.mov;"),
+              QStringList({"/v/*.avi", "/v/", "/v/*.mov"}));
+    EXPECT_EQ(searchSpecifications("/v/*.avi;sub/*.mov;*.mpg"),
+              QStringList({"/v/*.avi", "/v/sub/*.mov", "/v/sub/*.mpg"}));
+    const QString longFolder = "/" + QString(300, QChar('f')) + "/";
+    EXPECT_EQ(searchSpecifications(longFolder + "*.avi;*.mp4").back(), longFolder + "*.mp4");
+
+    EXPECT_TRUE(matchesMask("CLIP.Avi", "*.avi"));
+    EXPECT_TRUE(matchesMask("a.b.avi", "*.avi"));
+    EXPECT_TRUE(matchesMask("noext", "*.*"));
+    EXPECT_TRUE(matchesMask("x1.mpg", "x?.MPG"));
+    EXPECT_TRUE(matchesMask(QString::fromUtf8("\xC3\x89T\xC3\x89.avi"),
+                            QString::fromUtf8("\xC3\xA9t\xC3\xA9*")));
+    EXPECT_FALSE(matchesMask("a.avi.bak", "*.avi"));
+    EXPECT_FALSE(matchesMask("x12.mpg", "x?.mpg"));
+    EXPECT_FALSE(matchesMask("a.avi", ""));
+}
+
+}  // namespace
+}  // namespace mx
