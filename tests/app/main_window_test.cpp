@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "app/application_title.h"
+#include "app/main_window.h"
+#include "common/test_support.h"
+#include "core/abort_flag.h"
+#include "core/error.h"
+#include "core/program_folder.h"
+#include "settings/settings_file.h"
+#include "settings/ui/options_form.h"
+#include "widgets/folder_edit.h"
+#include "widgets/up_down.h"
+
+namespace mx {
+namespace {
+
+// A main window and its options dialog over a temporary program folder, with every message box
+// collected instead of shown.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_folder.isValid());
+        setProgramFolderForTesting(m_folder.path());
+    }
+    void TearDown() override { setProgramFolderForTesting(QString()); }
+
+    void create(QStringList arguments = {}) {
+        m_dialog.reset();  // a child of the window: goes first
+        m_form.reset();
+        m_form = std::make_unique<TForm1>(m_options, arguments);
+        m_form->showError = [this](const QString& text) { m_errors << text; };
+        m_form->showUsageBox = [this](const QString& text) { m_usages << text; };
+        m_dialog = std::make_unique<TOptionsForm>(m_options, m_form.get());
+        m_form->setOptionsForm(m_dialog.get());
+    }
+
+    // Runs the options dialog and presses Save or Cancel once it is shown.
+    void runOptions(bool save, const std::function<void()>& edit = {}) {
+        QTimer::singleShot(0, [this, save, edit] {
+            if (edit) {
+                edit();
+            }
+            (save ? m_dialog->saveButton() : m_dialog->cancelButton())->click();
+        });
+        m_form->OptionsBtnClick();
+    }
+
+    QString iniPath() const { return m_folder.filePath(QStringLiteral("mxex2.ini")); }
+
+    QTemporaryDir m_folder;
+    ExtractionOptions m_options;
+    std::unique_ptr<TForm1> m_form;
+    std::unique_ptr<TOptionsForm> m_dialog;  // declared after the window: destroyed first
+    QStringList m_errors;
+    QStringList m_usages;
+};
+
+TEST_F(MainWindowTest, ActivationLoadsSettingsOnceAndShowsUsageOnlyWithArguments) {
+    create();
+    m_form->FormActivate();
+    m_form->FormActivate();
+    EXPECT_TRUE(m_usages.isEmpty());
+    // Without a settings file: no frame method, "5" frames, JPEG.
+    EXPECT_FALSE(m_options.rbFrameFile());
+    EXPECT_EQ(m_options.FrameNumberEdit(), "5");
+    EXPECT_TRUE(m_options.JPGBtn());
+
+    create({QStringLiteral("clip.avi")});
+    m_form->FormActivate();
+    m_form->FormActivate();
+    ASSERT_EQ(m_usages.size(), 1);
+    EXPECT_EQ(m_usages[0],
+              "Usage: mx_cons <file> <Number Frames> <jpg/bmp> <-w Width> <-h Height>\n\r"
+              "Example: mx_cons video.avi 15 jpg -w640 -h480 ");
+}
+
+TEST_F(MainWindowTest, FailedSettingsLoadSkipsUsageAndKeepsDialogClosed) {
+    ASSERT_TRUE(test::writeFile(iniPath(), "[options]\r\nFrameNumberEdit=abc\r\n"));
+    create({QStringLiteral("x")});
+    m_form->FormActivate();
+    EXPECT_EQ(m_errors, QStringList{"'abc' is not a valid integer value"});
+    EXPECT_TRUE(m_usages.isEmpty());
+
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        shown = m_dialog->isVisible();
+        m_dialog->reject();
+    });
+    try {
+        m_form->OptionsBtnClick();
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), "'abc' is not a valid integer value");
+    }
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(shown);
+}
+
+TEST_F(MainWindowTest, OptionsSaveStoresAndCancelDropsEdits) {
+    create();
+    m_form->FormActivate();
+    runOptions(true, [this] {
+        m_dialog->buttonFor(OptionField::BMPBtn)->click();
+        m_dialog->buttonFor(OptionField::rbMatrix)->click();
+        m_dialog->jpgTrackBar()->setValue(40);
+    });
+    EXPECT_TRUE(m_options.BMPBtn());
+    EXPECT_FALSE(m_options.JPGBtn());
+    EXPECT_TRUE(m_options.rbMatrix());
+    EXPECT_EQ(m_dialog->JPGqualitylabel()->text(), "JPG quality 40");
+
+    runOptions(false, [this] { m_dialog->buttonFor(OptionField::JPGBtn)->click(); });
+    // Cancel leaves the edit live until the next load...
+    EXPECT_TRUE(m_options.JPGBtn());
+    // ...which brings back what was saved.
+    runOptions(false);
+    EXPECT_TRUE(m_options.BMPBtn());
+    EXPECT_FALSE(m_options.JPGBtn());
+    EXPECT_EQ(m_options.jpgTrackBar(), 40);
+}
+
+TEST_F(MainWindowTest, UpDownStepsFromTypedTextAndStopsAtItsMaximum) {
+    create();
+    QLineEdit* frames = m_dialog->lineEditFor(OptionField::FrameNumberEdit);
+    frames->setText(QStringLiteral("999"));
+    m_dialog->udFN()->stepUp();
+    EXPECT_EQ(frames->text(), "1000");
+    m_dialog->udFN()->stepUp();
+    EXPECT_EQ(frames->text(), "1000");
+    EXPECT_EQ(m_options.FrameNumberEdit(), "1000");
+
+    frames->setText(QStringLiteral("12"));
+    m_dialog->udFN()->stepUp();
+    EXPECT_EQ(frames->text(), "13");
+    QTest::keyClick(frames, Qt::Key_Down);
+    EXPECT_EQ(frames->text(), "12");
+}
+
+TEST_F(MainWindowTest, FolderCheckDisablesThePathField) {
+    create();
+    m_options.setFlag(OptionField::chkFolder, true);
+    EXPECT_FALSE(m_dialog->pathEdit()->isEnabled());
+    m_options.setFlag(OptionField::chkFolder, false);
+    EXPECT_TRUE(m_dialog->pathEdit()->isEnabled());
+}
+
+TEST_F(MainWindowTest, JobListNumbersRowsAndFiltersDrops) {
+    create();
+    m_form->dropPaths({"/v/clip.avi", "/v/clip.AVI", "/v/clip.Avi", "/v/clip.mp3", "/v/noext",
+                       "/v/clip.m", "/v/folder.mov"});
+    QStringList paths;
+    for (const JobRow& row : m_form->jobList().rows()) {
+        paths << row.path;
+    }
+    EXPECT_EQ(paths, (QStringList{"/v/clip.avi", "/v/clip.m", "/v/folder.mov"}));
+
+    QTableWidget* view = m_form->fileListView();
+    ASSERT_EQ(view->rowCount(), 3);
+    view->selectRow(1);
+    m_form->DeletefromList1Click();
+    m_form->openDialog1 = [] { return QStringList{"/v/new.mp4"}; };
+    m_form->AddFileBtnClick();
+    ASSERT_EQ(view->rowCount(), 3);
+    EXPECT_EQ(view->item(0, 0)->text(), "1");
+    EXPECT_EQ(view->item(1, 0)->text(), "3");
+    EXPECT_EQ(view->item(2, 0)->text(), "3");
+    EXPECT_EQ(view->item(2, 1)->text(), "/v/new.mp4");
+
+    view->clearSelection();
+    m_form->DeletefromList1Click();
+    EXPECT_EQ(view->rowCount(), 3);
+    m_form->ClearList1Click();
+    EXPECT_EQ(view->rowCount(), 0);
+    m_form->ClearList1Click();
+}
+
+TEST_F(MainWindowTest, EscSetsTheAbortFlagAndStillReachesTheFocusedControl) {
+    create();
+    m_form->show();
+    AbortFlag = false;
+    QTableWidget* view = m_form->fileListView();
+    bool seen = false;
+    struct Spy : QObject {
+        bool* seen;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::KeyPress) {
+                *seen = true;
+            }
+            return false;
+        }
+    } spy;
+    spy.seen = &seen;
+    view->installEventFilter(&spy);
+    QTest::keyClick(view, Qt::Key_Escape);
+    EXPECT_TRUE(AbortFlag);
+    EXPECT_TRUE(seen);
+    AbortFlag = false;
+
+    // A key in another window does not touch the flag.
+    QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+    EXPECT_FALSE(AbortFlag);
+}
+
+TEST_F(MainWindowTest, CloseWritesTheLanguageAndStillClosesWhenItCannot) {
+    create();
+    m_options.setLanguage(1031);
+    m_form->show();
+    EXPECT_TRUE(m_form->close());
+    EXPECT_EQ(LoadLanguageSetting(iniPath()), 1031);
+
+    // A settings path that cannot be written: the message, and the window closes anyway.
+    ASSERT_TRUE(QDir(m_folder.path()).mkpath(QStringLiteral("blocked/mxex2.ini")));
+    setProgramFolderForTesting(m_folder.filePath(QStringLiteral("blocked")));
+    create();
+    m_form->show();
+    EXPECT_TRUE(m_form->close());
+    ASSERT_EQ(m_errors.size(), 1);
+    EXPECT_TRUE(m_errors[0].startsWith("Unable to write to ")) << m_errors[0].toStdString();
+}
+
+}  // namespace
+}  // namespace mx
