@@ -41,13 +41,16 @@ bool makeIndexedClip(const QString& path, const IndexedClip& clip) {
                             "'%1if(lt(X,W/3),mod(floor(N/256),16),"
                             "if(lt(X,2*W/3),mod(floor(N/16),16),mod(N,16)))'")
                             .arg(level);
-    QString graph =
-        QString("color=c=black:s=%1x%2:r=%3:d=%4,format=yuv420p,geq=lum=%5:cb=128:cr=128")
-            .arg(clip.width)
-            .arg(clip.height)
-            .arg(clip.rate)
-            .arg(clip.seconds)
-            .arg(lum);
+    // Painted small and scaled up without filtering: the per-pixel expression is slow, and the
+    // stripes stay flat.
+    QString graph = QString(
+                        "color=c=black:s=48x16:r=%1:d=%2,format=yuv420p,geq=lum=%3:cb=128:cr=128,"
+                        "scale=%4:%5:flags=neighbor")
+                        .arg(clip.rate)
+                        .arg(clip.seconds)
+                        .arg(lum)
+                        .arg(clip.width)
+                        .arg(clip.height);
     if (!clip.extraFilters.isEmpty()) {
         graph += "," + clip.extraFilters;
     }
