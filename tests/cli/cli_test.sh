@@ -1,5 +1,84 @@
 #!/usr/bin/env bash
-# End-to-end checks of the console tool. $1 is the mx_cons binary.
-set -euo pipefail
-"$1" --help >/dev/null || true
-echo "1 passed, 0 failed"
+# End-to-end checks of the console tool. $1 is the mx_cons binary. Ends with "N passed, N failed"
+# and exits non-zero when a check failed.
+set -uo pipefail
+tool=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen
+
+passed=0
+failed=0
+check() {  # check <description> <command...>: passes when the command succeeds
+    local what=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $what" >&2
+    fi
+}
+
+# run <args...>: runs the tool with stdout, stderr and the exit code kept in $work.
+run() {
+    "$tool" "$@" >"$work/out" 2>"$work/err"
+    echo $? >"$work/rc"
+}
+rc_is() { [ "$(cat "$work/rc")" = "$1" ]; }
+out_has() { grep -q -- "$1" "$work/out"; }
+err_has() { grep -q -- "$1" "$work/err"; }
+
+run --help
+check "--help exits 0" rc_is 0
+check "--help prints the usage on standard output" out_has "^Usage: mx_cons <file> <Number Frames>"
+
+run
+check "no arguments exit 2" rc_is 2
+check "no arguments print the usage on standard error" err_has "^Usage: mx_cons"
+check "no arguments print nothing on standard output" test ! -s "$work/out"
+
+run clip.mp4 3 png
+check "an unknown format exits 2" rc_is 2
+run clip.mp4 many jpg
+check "a number of frames that is not a number exits 2" rc_is 2
+run clip.mp4 3 jpg -x
+check "an unknown option exits 2" rc_is 2
+
+clip="$work/clip.mp4"
+if ! ffmpeg -hide_banner -loglevel error -y -f lavfi -i "testsrc2=size=320x240:rate=25:duration=6" \
+    -c:v libx264 -pix_fmt yuv420p "$clip"; then
+    echo "FAILED: cannot make the test clip with ffmpeg" >&2
+    failed=$((failed + 1))
+fi
+
+mkdir "$work/jpg"
+run "$clip" 5 jpg -w640 -h480 -o "$work/jpg"
+check "a run exits 0" rc_is 0
+check "a run writes five numbered JPEG files" \
+    test "$(cd "$work/jpg" && ls)" = "$(printf 'clip_%05d.jpg\n' 1 2 3 4 5)"
+check "the files are JPEG" bash -c "head -c 2 '$work/jpg/clip_00003.jpg' | od -An -tx1 | grep -q 'ff d8'"
+check "log rows are date TAB time TAB text" out_has $'\t.*\t320 x 240$'
+check "the capture rows name the files" out_has $'\t00:00:03 '"$work/jpg/clip_00003$"
+check "the run ends with Extract complete." bash -c "tail -n 1 '$work/out' | grep -q \$'\tExtract complete.\$'"
+
+mkdir "$work/bmp"
+(cd "$work/bmp" && run "$clip" 2 bmp)
+check "without -o the frames go to the current folder, as BMP" \
+    bash -c "head -c 2 '$work/bmp/clip_00002.bmp' | grep -q BM"
+
+run "$clip" 2 jpg -o "$work/missing"
+check "a missing output folder exits 1" rc_is 1
+check "the error names the file" err_has "^Cannot create file $work/missing/clip_00001.jpg"
+check "no folder is created" test ! -e "$work/missing"
+
+echo "not a video" >"$work/text.avi"
+mkdir "$work/bad"
+run "$work/text.avi" 2 jpg -o "$work/bad"
+check "a file that is not a video runs through" rc_is 0
+check "it reports no picture size" out_has $'\t0 x 0$'
+check "every capture fails" test "$(grep -c $'\tError extract frame$' "$work/out")" = 2
+check "nothing is saved for it" test -z "$(ls "$work/bad")"
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
