@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QTemporaryDir>
 
@@ -113,7 +114,12 @@ TEST_F(FrameOutputTest, OverlayPutsTextRightAlignedAndWatermarkLeftWithShadow) {
     output.drawOverlay(frame, 83);
     EXPECT_TRUE(frame.drawnOn);
 
-    const QFontMetrics metrics(tahomaFont(8));
+    const QFont font = tahomaFont(8);
+    if (QFile::exists("/usr/share/wine/fonts/tahoma.ttf")) {
+        EXPECT_EQ(QFontInfo(font).family(), "Tahoma");
+    }
+    EXPECT_EQ(font.pixelSize(), 11) << "8 points at the offscreen screen's 96 dots per inch";
+    const QFontMetrics metrics(font);
     const int textLeft = w - metrics.horizontalAdvance("00:01:23 clip.avi ") - 20;
     const QImage& image = frame.image;
     const QRect leftWhite = boxOf(image.copy(0, 0, w / 2, h), qRgb(255, 255, 255));
