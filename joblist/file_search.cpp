@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <memory>
 #include <vector>
@@ -116,6 +117,17 @@ bool matchesMask(const QString& name, const QString& mask) {
         return true;
     }
     return matchFolded(name.toCaseFolded(), mask.toCaseFolded());
+}
+
+std::function<void()> throttledPump(std::function<void()> pump, int intervalMs) {
+    auto timer = std::make_shared<QElapsedTimer>();
+    timer->start();
+    return [pump = std::move(pump), timer, intervalMs] {
+        if (timer->elapsed() >= intervalMs) {
+            pump();
+            timer->start();
+        }
+    };
 }
 
 void TFileSearch::pump() {

@@ -172,5 +172,16 @@ TEST(FileSearch, SearchTextSplitsIntoOneSpecificationPerMask) {
     EXPECT_FALSE(matchesMask("a.avi", ""));
 }
 
+TEST(FileSearch, ThrottledPumpSkipsCallsWithinItsInterval) {
+    int calls = 0;
+    const auto always = throttledPump([&] { ++calls; }, 0);
+    const auto hourly = throttledPump([&] { calls += 100; }, 3600 * 1000);
+    for (int i = 0; i < 3; ++i) {
+        always();
+        hourly();
+    }
+    EXPECT_EQ(calls, 3);
+}
+
 }  // namespace
 }  // namespace mx
