@@ -1,6 +1,7 @@
 #include "engine/frame_output.h"
 
 #include <QPainter>
+#include <cmath>
 
 #include "core/format_clock.h"
 #include "engine/captured_frame.h"
@@ -50,7 +51,8 @@ void FrameOutput::nameCapture(int index, double position) {
         m_name += QString::asprintf("_%.5d", index);
     }
     if (m_options.chkSec()) {
-        m_name += QString::asprintf("_%.6lld", static_cast<long long>(roundHalfEven(position)));
+        const double seconds = std::isfinite(position) ? roundHalfEven(position) : 0;
+        m_name += QString::asprintf("_%.6lld", static_cast<long long>(seconds));
     }
     const QString row = FormatClock(position) + QLatin1Char(' ') + m_name;
     if (m_options.rbFrameFile()) {

@@ -8,6 +8,7 @@
 #include "common/test_support.h"
 #include "core/abort_flag.h"
 #include "core/error.h"
+#include "core/format_clock.h"
 #include "engine/engine_fakes.h"
 #include "engine/extraction_engine.h"
 #include "engine/ffmpeg/ffmpeg_video_source.h"
@@ -92,6 +93,17 @@ TEST_F(EngineTest, FailedAndUnreadablePicturesAreSkipped) {
     EXPECT_EQ(host.captions, QStringList{"MoxelbyExtractor"});
 }
 
+// The capture rows and the sheet's save row, without what the sheet logs about its size.
+QStringList captureAndSaveRows(const QStringList& rows) {
+    QStringList result;
+    for (const QString& row : rows) {
+        if (row.startsWith("00:") || row.startsWith("save-")) {
+            result << row;
+        }
+    }
+    return result;
+}
+
 TEST_F(EngineTest, MatrixSetsUpAndFinishesTheSheetAlsoAfterAnAbort) {
     clearMethodGroups(options);
     setFlags(options, {OptionField::rbMatrix, OptionField::rbProport});
@@ -99,10 +111,14 @@ TEST_F(EngineTest, MatrixSetsUpAndFinishesTheSheetAlsoAfterAnAbort) {
     ExtractionEngine engine(host, options, media.factory());
     engine.run("/video/clip.avi");
     const QString name = dir.path() + "/clip";
-    EXPECT_EQ(host.rows.mid(3, 3),
-              (QStringList{"Proportional method", "Start matrix-3x3", "00:00:10"}));
-    EXPECT_EQ(host.rows.last(), "save-" + name);
-    EXPECT_TRUE(savedFiles().isEmpty()) << "Matrix saves no single frames";
+    EXPECT_EQ(host.rows.mid(3, 2), (QStringList{"Proportional method", "Start matrix-3x3"}));
+    QStringList expected;
+    for (int i = 1; i <= 9; ++i) {
+        expected << FormatClock(10 * i);
+    }
+    expected << "save-" + name;
+    EXPECT_EQ(captureAndSaveRows(host.rows), expected);
+    EXPECT_TRUE(QDir(dir.path()).entryList({"clip_*"}).isEmpty()) << "no single frames";
 
     host.rows.clear();
     host.pumps = 0;
@@ -112,7 +128,7 @@ TEST_F(EngineTest, MatrixSetsUpAndFinishesTheSheetAlsoAfterAnAbort) {
         }
     };
     engine.run("/video/clip.avi");
-    EXPECT_EQ(host.rows.mid(5),
+    EXPECT_EQ(captureAndSaveRows(host.rows),
               (QStringList{"00:00:10", "00:00:20", "00:00:30", "00:00:40", "save-" + name}));
 }
 

@@ -11,6 +11,7 @@
 #include "engine/captured_frame.h"
 #include "engine/engine_fakes.h"
 #include "engine/frame_output.h"
+#include "engine/image_files.h"
 #include "engine/text_drawing.h"
 
 namespace mx::test {
@@ -229,6 +230,9 @@ TEST_F(FrameOutputTest, JpegIsBaselineWithTheQualityOfTheTrackBar) {
         const int expected = std::clamp((kLuminanceZigzag[i] * 50 + 50) / 100, 1, 255);
         ASSERT_EQ(table[i], expected) << i;
     }
+    // The encoder's errors come back as exceptions instead of ending the process.
+    EXPECT_THROW(encodeJpeg(QImage(), 75), Error);
+
     QImage decoded;
     ASSERT_TRUE(decoded.loadFromData(jpeg, "JPG"));
     EXPECT_EQ(decoded.size(), QSize(40, 24));
