@@ -1,0 +1,122 @@
+#include "common/test_support.h"
+#include "i18n/form_table.h"
+#include "i18n/lang_error.h"
+#include "i18n/language_manager.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFileInfo>
+
+#include <set>
+
+namespace mx {
+namespace {
+
+// The repository's folders, found from this file (read only).
+QString sourcePath(const QString& relative) {
+    return QFileInfo(QStringLiteral(__FILE__)).dir().filePath("../../" + relative);
+}
+
+std::set<int> idsOf(const TLxLang_CompEntry& node) {
+    std::set<int> ids;
+    if (node.properties) {
+        for (const auto& entry : node.properties->items()) {
+            EXPECT_TRUE(ids.insert(entry.id).second) << entry.id;
+        }
+    }
+    if (node.children) {
+        for (const auto& child : *node.children) {
+            for (int id : idsOf(*child)) {
+                EXPECT_TRUE(ids.insert(id).second) << "ID " << id << " used twice";
+            }
+        }
+    }
+    return ids;
+}
+
+std::set<int> range(int first, int last, std::set<int> except = {}) {
+    std::set<int> ids;
+    for (int id = first; id <= last; ++id) {
+        if (!except.count(id)) {
+            ids.insert(id);
+        }
+    }
+    return ids;
+}
+
+struct Form {
+    QString name;
+    std::set<int> ids;
+    size_t children;
+};
+const Form kForms[] = {{"Form1", range(1, 24), 27}, {"OptionsForm", range(1, 38, {36}), 50}};
+
+TEST(FormTables, BuiltInDataMatchesTheTables) {
+    for (const Form& form : kForms) {
+        const QByteArray table = test::readFile(sourcePath("i18n/forms/" + form.name + ".table"));
+        ASSERT_FALSE(table.isEmpty()) << form.name.toStdString();
+        const auto root = parseFormTable(QString::fromUtf8(table));
+        EXPECT_EQ(root->name(), form.name);
+        EXPECT_EQ(idsOf(*root), form.ids) << form.name.toStdString();
+        ASSERT_TRUE(root->children);
+        EXPECT_EQ(root->children->size(), form.children);
+        EXPECT_EQ(writeLangData(*root), formLangData(form.name))
+            << form.name.toStdString() << ".langdata is out of date: run mx_langdata_tool";
+    }
+    const auto form1 = readLangData(formLangData("Form1"));
+    const auto& lvLog = *(*form1->children)[25];
+    EXPECT_EQ(lvLog.name(), "lvLog");
+    EXPECT_EQ(lvLog.properties->find(u"Columns[2].Caption")->id, 22);
+    EXPECT_TRUE(formLangData("FormAbout").isEmpty());
+}
+
+TEST(FormTables, MalformedLinesAreReported) {
+    const auto error = [](const QString& table) {
+        try {
+            parseFormTable(table);
+        } catch (const ELxLangError& e) {
+            return e.message();
+        }
+        return QString();
+    };
+    EXPECT_EQ(error("# nothing\n"), "Form table line 1: no window named");
+    EXPECT_EQ(error("Form1: 1=Caption\nBtn-1\n"),
+              "Form table line 2: \"Btn-1\" is not a component name");
+    EXPECT_EQ(error("Form1: 0=Caption\n"), "Form table line 1: \"0=Caption\" is not ID=path");
+    EXPECT_EQ(error("Form1: 1=Caption 2=caption\n"),
+              "Form table line 1: property \"caption\" listed twice");
+}
+
+TEST(ShippedLanguageFiles, TranslateEveryIdOfBothWindows) {
+    const QDir lang(sourcePath("lang"));
+    const QStringList files = lang.entryList({"*.lng"}, QDir::Files, QDir::Name);
+    ASSERT_EQ(files, QStringList({"german.lng", "russian.lng"}));
+    EXPECT_TRUE(test::readFile(lang.filePath("german.lng")).startsWith("\xFF\xFE"));
+    EXPECT_FALSE(test::readFile(lang.filePath("russian.lng")).startsWith("\xFF\xFE"));
+
+    TLxLanguageManager manager;
+    EXPECT_EQ(manager.ScanLanguageFiles(lang.path(), "*.lng", false), 2);
+    ASSERT_EQ(manager.GetLanguageCount(), 3);
+    for (LangId language : {LangId(1031), LangId(1049)}) {
+        const auto translations = manager.LoadTranslations(language);
+        ASSERT_TRUE(translations) << language;
+        for (const Form& form : kForms) {
+            const auto* section = translations->findSection(form.name);
+            ASSERT_NE(section, nullptr) << language;
+            for (int id : form.ids) {
+                const QString* value = section->find(id);
+                EXPECT_TRUE(value && !value->isEmpty())
+                    << language << " " << form.name.toStdString() << " " << id;
+            }
+            EXPECT_EQ(section->values().size(), form.ids.size());
+        }
+        const auto* options = translations->findSection(u"OptionsForm");
+        EXPECT_EQ(*options->find(5), "e:\\tempvideo\\images");
+        EXPECT_EQ(*options->find(34), "setup");
+    }
+    EXPECT_EQ(*manager.LoadTranslations(1049)->findSection(u"Form1")->find(2), "Выход");
+    EXPECT_EQ(*manager.LoadTranslations(1031)->findSection(u"OptionsForm")->find(7), "Größe");
+}
+
+}  // namespace
+}  // namespace mx
