@@ -6,9 +6,9 @@
 
 namespace mx::cli {
 
-// The engine's window on a terminal: every log row goes to the output as date TAB time TAB
-// text; progress, caption and title have nothing to show.
-class ConsoleHost : public EngineHost {
+// The batch run's window on a terminal: every log row goes to the output as date TAB time
+// TAB text; progress, caption, title and status have nothing to show.
+class ConsoleHost : public BatchHost {
 public:
     explicit ConsoleHost(std::FILE* out = stdout) : m_out(out) {}
 
@@ -17,6 +17,10 @@ public:
     void setFileProgressPos(int) override {}
     void setCaptionAndTitle(const QString&) override {}
     void processMessages() override;
+    void clearLog() override {}
+    void setOverallProgressMax(int) override {}
+    void setOverallProgressPos(int) override {}
+    void setStatusText(const QString&) override {}
 
 private:
     std::FILE* m_out;

@@ -7,8 +7,10 @@
 #include "cli/console_host.h"
 #include "core/abort_flag.h"
 #include "core/error.h"
+#include "engine/batch_run.h"
 #include "engine/extraction_engine.h"
 #include "engine/ffmpeg/ffmpeg_video_source.h"
+#include "joblist/job_list.h"
 #include "settings/extraction_options.h"
 
 namespace mx::cli {
@@ -38,29 +40,22 @@ void applyOptions(ExtractionOptions& options, const SingleFileRun& run) {
     options.setText(OptionField::pathEdit, run.outputDir);
 }
 
-// One source file through the engine, with the rows a batch writes around each file. A job
-// list run calls this once per file.
-void extractFile(ExtractionEngine& engine, EngineHost& host, const QString& path) {
-    host.logMessage(QStringLiteral("open-") + path);
-    if (AbortFlag.load()) {
-        return;
-    }
-    engine.run(path);
+// Runs the jobs as the window's "Start extract" does, each file through the engine, with the
+// options as they stand. Returns the exit code.
+int runJobs(const JobList& jobs, ExtractionOptions& options) {
+    ConsoleHost host;
+    ExtractionEngine engine(host, options, createFfmpegVideoSource);
+    BatchRun(
+        host, jobs, [] {}, [&engine](const QString& path) { engine.run(path); });
+    return AbortFlag.load() ? kExitInterrupted : 0;
 }
 
 int runSingleFile(const SingleFileRun& run) {
-    ConsoleHost host;
     ExtractionOptions options;
     applyOptions(options, run);
-    ExtractionEngine engine(host, options, createFfmpegVideoSource);
-    host.logMessage(QStringLiteral("Start extract"));
-    extractFile(engine, host, run.file);
-    const bool aborted = AbortFlag.load();
-    if (aborted) {
-        host.logMessage(QStringLiteral("Aborted."));
-    }
-    host.logMessage(QStringLiteral("Extract complete."));
-    return aborted ? kExitInterrupted : 0;
+    JobList jobs;
+    jobs.add(run.file);
+    return runJobs(jobs, options);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 # End-to-end checks of the console tool. $1 is the mx_cons binary. Ends with "N passed, N failed"
 # and exits non-zero when a check failed.
 set -uo pipefail
-tool=$1
+tool=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen
