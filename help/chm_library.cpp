@@ -169,10 +169,16 @@ bool looksLikeChm(const QString& path) {
         return offset <= size && length <= size - offset;
     };
     // Section 0 (file size record) and section 1 (the directory).
-    if (!fits(u64(0x38), u64(0x40)) || !fits(u64(0x48), u64(0x50))) {
+    const std::uint64_t sizeRecord = u64(0x38);
+    if (!fits(sizeRecord, u64(0x40)) || u64(0x40) < 16 || !fits(u64(0x48), u64(0x50)) ||
+        (version == 3 && u64(0x58) > size)) {
         return false;
     }
-    return version == 2 || u64(0x58) <= size;
+    // The library reads a file cut short as if its missing end were zeros, so a file shorter
+    // than it says it is would show damaged pages.
+    file.seek(static_cast<qint64>(sizeRecord) + 8);
+    const QByteArray declared = file.read(8);
+    return declared.size() == 8 && qFromLittleEndian<std::uint64_t>(declared.constData()) <= size;
 }
 
 }  // namespace mx
