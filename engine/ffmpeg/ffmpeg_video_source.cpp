@@ -92,6 +92,9 @@ private:
     int64_t m_endTicks = std::numeric_limits<int64_t>::max();
 
     // Decoder state since the last seek.
+    // A stream that yields no frame when read from its start fails every later picture at once
+    // instead of reading the whole file again for each.
+    bool m_undecodable = false;
     bool m_atStreamStart = false;  // decoding began at the start of the stream
     bool m_waitingForKey = false;  // frames before the first key frame after a seek are garbage
     bool m_inputEnded = false;
@@ -179,6 +182,8 @@ bool FfmpegVideoSource::openStreams(const QString& path) {
     restartDecoding(true);
     if (decodeUntil(m_startTicks) == Outcome::Found) {
         m_startTicks = m_shownPts;
+    } else {
+        m_undecodable = true;
     }
     if (m_duration > 0) {
         m_endTicks = toTicks(m_duration);
@@ -202,6 +207,7 @@ void FfmpegVideoSource::close() {
     m_target = 0;
     m_startTicks = 0;
     m_endTicks = std::numeric_limits<int64_t>::max();
+    m_undecodable = false;
     m_hasShown = false;
     m_hasAhead = false;
 }
@@ -228,7 +234,7 @@ bool FfmpegVideoSource::currentImage(QByteArray* dib) {
     if (!m_codec || !dib) {
         return false;
     }
-    if (!showFrameAt(toTicks(m_target)) || !m_hasShown) {
+    if (m_undecodable || !showFrameAt(toTicks(m_target)) || !m_hasShown) {
         return false;
     }
     return m_converter.convert(*m_shown, m_rotation, dib);
@@ -293,7 +299,14 @@ bool FfmpegVideoSource::seekAndDecode(int64_t target) {
             return true;
         }
     }
-    return seekTo(m_startTicks, true) && decodeUntil(target) == Outcome::Found;
+    if (!seekTo(m_startTicks, true)) {
+        return false;
+    }
+    if (decodeUntil(target) == Outcome::Found) {
+        return true;
+    }
+    m_undecodable = true;
+    return false;
 }
 
 bool FfmpegVideoSource::seekTo(int64_t timestamp, bool fromStart) {

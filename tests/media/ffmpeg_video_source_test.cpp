@@ -265,6 +265,20 @@ TEST_F(VideoSourceTest, BadInputsOpenAsUnplayable) {
     EXPECT_FALSE(source->currentImage(&dib));
 }
 
+TEST_F(VideoSourceTest, ClipWithoutDecodableFramesHasNoPicture) {
+    // Headers intact, every coded frame zeroed: the file opens but no picture can be made.
+    QByteArray bytes = readFile(indexedClip(kContainers[0]));
+    const qsizetype index = bytes.lastIndexOf("moov") - 4;
+    ASSERT_GT(index, 4096);
+    std::fill(bytes.begin() + 64, bytes.begin() + index, '\0');
+    ASSERT_TRUE(writeFile(path("zeroed.mp4"), bytes));
+    auto source = openSource(path("zeroed.mp4"));
+    EXPECT_EQ(source->videoWidth(), kWidth);
+    for (const double t : {1.0, 5.0, 100.0, 0.0}) {
+        EXPECT_EQ(frameAt(*source, t), -2) << t;
+    }
+}
+
 TEST_F(VideoSourceTest, TruncatedClipsShowWhatIsLeft) {
     // With the index up front the MP4 still opens; the AVI's header survives its cut.
     const QString faststart = path("faststart.mp4");
