@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# One contact sheet of the 60 s 1080p clip: the console tool in Matrix mode (a job list file
+# with the Matrix options; nine frames at i * 60 / 10 s, tiles shrunk to 889x500) against the
+# ffmpeg CLI making a 3x3 tile of the same nine frames (select, scale, tile). Each figure is
+# the median wall time of three runs. Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh sets both).
+set -euo pipefail
+work="$MX_BENCH_WORK/sheet"
+mkdir -p "$work"
+
+# The clip bench_10_extract.sh makes; made here the same way when this script runs alone.
+clip="$MX_BENCH_WORK/extract/testsrc2_1080p_60s.mp4"
+if [ ! -s "$clip" ]; then
+    mkdir -p "$(dirname "$clip")"
+    ffmpeg -hide_banner -loglevel error -y -f lavfi -i "testsrc2=size=1920x1080:rate=25:duration=60" \
+        -c:v libx264 -preset medium -pix_fmt yuv420p "$clip.part.mp4"
+    mv "$clip.part.mp4" "$clip"
+fi
+
+cons="$MX_BUILD/cli/mx_cons"
+stand_in="$MX_BUILD/bench/sheet_bench"
+if [ ! -x "$cons" ] && [ ! -x "$stand_in" ]; then
+    echo "neither $cons nor $stand_in is built" >&2
+    exit 1
+fi
+
+# A job list file: the clip, then the 19 option lines (Matrix, Proportional, Auto Width, JPEG
+# at quality 75, output into the folder given).
+job_list() {
+    printf '%s\r\n' "$clip" options BMPBtn_Checked=FALSE 480 9 75 "$1" 1 5 \
+        JPGBtn_Checked=TRUE rbAutoWidth_Checked=TRUE rbFrameFile_Checked=FALSE \
+        rbMatrix_Checked=TRUE rbProport_Checked=TRUE rbRandom_Checked=FALSE \
+        chkAddNumber_Checked=FALSE chkFolder_Checked=FALSE chkSec_Checked=FALSE \
+        rbEverSec_Checked=FALSE chktime_Checked=FALSE chkFilename_Checked=FALSE
+}
+
+ours_name=mx_cons
+ours() {
+    job_list "$1" >"$1/sheet.mxl"
+    "$cons" "$1/sheet.mxl" >"$1/log.txt" 2>&1
+}
+
+# Frames 150, 300, ..., 1350 are the pictures at 6, 12, ..., 54 s of the 25 fps clip.
+ffmpeg_sheet() {
+    local expr
+    expr=$(python3 -c "print('+'.join(f'eq(n\\\\,{i * 150})' for i in range(1, 10)))")
+    ffmpeg -hide_banner -loglevel error -y -i "$clip" \
+        -vf "select=$expr,scale=889:500:flags=lanczos,tile=3x3" -frames:v 1 -q:v 4 \
+        "$1/ffmpeg_sheet.jpg"
+}
+
+median3() {
+    local times=()
+    for run in 1 2 3; do
+        local out start end
+        out=$(mktemp -d "$work/out.XXXXXX")
+        start=$(date +%s.%N)
+        "$@" "$out"
+        end=$(date +%s.%N)
+        times+=("$(python3 -c "print($end - $start)")")
+        rm -rf "$out"
+    done
+    printf '%s\n' "${times[@]}" | sort -g | sed -n 2p
+}
+
+# The job list form of the console tool when a trial run makes a sheet; until then the
+# stand-in that drives the engine with the same options.
+probe=$(mktemp -d "$work/probe.XXXXXX")
+if [ ! -x "$cons" ] || ! ours "$probe" || [ ! -s "$probe/testsrc2_1080p_60s.jpg" ]; then
+    if [ ! -x "$stand_in" ]; then
+        echo "mx_cons cannot make a contact sheet from a job list file yet" >&2
+        rm -rf "$probe"
+        exit 1
+    fi
+    ours_name=sheet_bench
+    ours() { "$stand_in" "$clip" "$1" >/dev/null 2>&1; }
+fi
+rm -rf "$probe"
+
+echo "-- $(basename "$clip"), one 3x3 contact sheet"
+ours_s=$(median3 ours)
+ffmpeg_s=$(median3 ffmpeg_sheet)
+python3 -c "print(f'$ours_name {$ours_s:.3f} s   ffmpeg CLI {$ffmpeg_s:.3f} s   ratio {$ours_s / $ffmpeg_s:.2f}')"
