@@ -5,6 +5,7 @@
 #include "i18n/lang_error.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace mx {
 namespace {
@@ -195,6 +196,11 @@ void readLanguageFile(const QString& path, LangFileReadMode mode,
                       TLxLang_CompTranslations& target) {
     target.clear();
     QFile file(path);
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile() && !info.isDir()) {
+        // A pipe or device would block or never end.
+        throw Error(QStringLiteral("Cannot open file \"%1\". Not a regular file").arg(path));
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
     }

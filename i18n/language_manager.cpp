@@ -56,8 +56,10 @@ int TLxLanguageManager::ScanLanguageFiles(const QString& directory, const QStrin
 
 bool TLxLanguageManager::AddLanguageFile(const QString& path) {
     WriteLocker locker(m_lock);
+    // Only regular files: opening a pipe or a device named like a language file could block
+    // the program for ever.
     const QFileInfo info(path);
-    if (!info.exists() || info.isDir()) {
+    if (!info.exists() || !info.isFile()) {
         return false;
     }
     TLxLang_CompTranslations header;
@@ -158,14 +160,18 @@ std::unique_ptr<TLxLang_CompTranslations> TLxLanguageManager::LoadTranslations(
 }
 
 void TLxLanguageManager::ApplyTranslations(const TLxLang_CompTranslations* translations) {
-    ReadLocker locker(m_lock);
-    for (auto& constant : m_constants.items()) {
-        if (!translations) {
-            constant.value = constant.defaultValue;
-        } else if (const auto* translated = translations->constants().find(constant.name)) {
-            constant.value = translated->value;
+    {
+        // The constants change, so they are written under the write lock.
+        WriteLocker locker(m_lock);
+        for (auto& constant : m_constants.items()) {
+            if (!translations) {
+                constant.value = constant.defaultValue;
+            } else if (const auto* translated = translations->constants().find(constant.name)) {
+                constant.value = translated->value;
+            }
         }
     }
+    ReadLocker locker(m_lock);
     // A window may be created or destroyed by an event handler during the walk: walk a copy
     // and skip controllers that have been unregistered meanwhile.
     const std::vector<LanguageControllerLink*> controllers = m_controllers;

@@ -41,11 +41,16 @@ TEST(LanguageScan, RegistersFilesByTheirHeader) {
     putFile(dir, "wide.lng", "LANGID=70000\n");  // low 16 bits: 4464
     putFile(dir, "text.lng", "LANGID=abc\n");
     putFile(dir, "readme.txt", "LANGID=1036\n");
+    putFile(dir, "nothing.lng", "; no header at all\n[Form1]\n1=x\n");
+    // Marks other than FF FE only help find LANGID; the text is then read as 8-bit, so the
+    // mark's bytes spoil the first line and a NUL ends a big-endian file at once.
+    putFile(dir, "utf8.lng", "\xEF\xBB\xBFLANGID=1036\n");
+    putFile(dir, "be.lng", QByteArray("\xFE\xFF\0L\0A\0N\0G\0I\0D\0=\0001\0000\0003\0006", 24));
     putFile(dir, "sub.lng/nested.lng", "LANGID=1040\n");
     putFile(dir, "other/nested.lng", "LANGID=1041\n");
 
     TLxLanguageManager manager;
-    // ru_a, ru_b, de, en, wide; not none, zero, text, readme, the directory.
+    // ru_a, ru_b, de, en, wide; not none, zero, text, readme, nothing, utf8, be, the directory.
     EXPECT_EQ(manager.ScanLanguageFiles(dir.path(), "*.lng", false), 5);
 
     // The listing order decides which 1049 file wins and where each language stands.
@@ -88,6 +93,8 @@ TEST(LanguageScan, DirectoriesAndMissingPathsAreNotLanguages) {
     EXPECT_FALSE(manager.AddLanguageFile(dir.filePath("missing.lng")));
     QDir(dir.path()).mkdir("folder.lng");
     EXPECT_FALSE(manager.AddLanguageFile(dir.filePath("folder.lng")));
+    // A pipe named like a language file is skipped instead of blocking the scan.
+    ASSERT_EQ(test::runProgram("mkfifo", {dir.filePath("pipe.lng")}), 0);
     EXPECT_EQ(manager.ScanLanguageFiles(dir.path(), "*.lng", false), 0);
     EXPECT_EQ(manager.GetLanguageCount(), 1);
     // Choosing the only entry changes nothing.
