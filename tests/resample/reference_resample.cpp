@@ -3,97 +3,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <numbers>
-#include <vector>
-
 #include <new>
+#include <vector>
 
 namespace mx::test {
 
 // The resampler as its rules read, one step after the other and without any shortcut, so that
 // the optimised one can be held against it bit for bit. Kept apart from the engine on purpose:
-// nothing here is shared with the code under test but the filter enumeration.
-//
-// Kernels take and return single precision; inside, the arithmetic is carried in double so
-// that each kernel value is rounded once.
+// nothing here is shared with the code under test but the kernel functions, which have tests
+// of their own.
 namespace {
-
-float sinc(float x) {
-    if (x == 0.0f) {
-        return 1.0f;
-    }
-    const auto px = static_cast<float>(std::numbers::pi * static_cast<double>(x));
-    return static_cast<float>(std::sin(static_cast<double>(px)) / static_cast<double>(px));
-}
-
-}  // namespace
-
-float referenceKernel(ResampleFilter filter, float x) {
-    const double t = std::fabs(static_cast<double>(x));
-    double k = 0.0;
-    switch (filter) {
-        case ResampleFilter::Box:
-            k = (x > -0.5f && x <= 0.5f) ? 1.0 : 0.0;
-            break;
-        case ResampleFilter::Triangle:
-            k = t < 1.0 ? 1.0 - t : 0.0;
-            break;
-        case ResampleFilter::Hermite:
-            k = t < 1.0 ? (2.0 * t - 3.0) * t * t + 1.0 : 0.0;
-            break;
-        case ResampleFilter::Bell:
-            if (t < 0.5) {
-                k = 0.75 - t * t;
-            } else if (t < 1.5) {
-                k = 0.5 * (t - 1.5) * (t - 1.5);
-            }
-            break;
-        case ResampleFilter::BSpline:
-            if (t < 1.0) {
-                k = 0.5 * t * t * t - t * t + 2.0 / 3.0;
-            } else if (t < 2.0) {
-                k = (2.0 - t) * (2.0 - t) * (2.0 - t) / 6.0;
-            }
-            break;
-        case ResampleFilter::Lanczos3:
-            if (t < 3.0) {
-                k = static_cast<double>(sinc(x)) * static_cast<double>(sinc(x / 3.0f));
-            }
-            break;
-        case ResampleFilter::Mitchell:
-            if (t < 1.0) {
-                k = (7.0 * t * t * t - 12.0 * t * t + 16.0 / 3.0) / 6.0;
-            } else if (t < 2.0) {
-                k = (-(7.0 / 3.0) * t * t * t + 12.0 * t * t - 20.0 * t + 32.0 / 3.0) / 6.0;
-            }
-            break;
-    }
-    return static_cast<float>(k);
-}
-
-float referenceRadius(ResampleFilter filter) {
-    switch (filter) {
-        case ResampleFilter::Box:
-            return 0.5f;
-        case ResampleFilter::Triangle:
-        case ResampleFilter::Hermite:
-            return 1.0f;
-        case ResampleFilter::Bell:
-            return 1.5f;
-        case ResampleFilter::BSpline:
-        case ResampleFilter::Mitchell:
-            return 2.0f;
-        case ResampleFilter::Lanczos3:
-            return 3.0f;
-    }
-    return 0.0f;
-}
-
-namespace {
-
-// No kernel reaches beyond 3; a larger radius only widens the candidate range with weights of
-// 0, so it is cut here to keep the lists (and the sums) bounded for any radius given.
-constexpr float kMaxRadius = 8.0f;
 
 struct Contributor {
     std::int32_t weight;
@@ -140,10 +59,10 @@ ContributorList contributions(int sourceSize, int targetSize, ResampleFilter fil
             double weight = 0.0;
             if (shrinking) {
                 const auto x = static_cast<float>((double(centre) - double(j)) * double(scale));
-                weight = double(referenceKernel(filter, x)) * double(scale) * 256.0;
+                weight = double(resampleKernel(filter, x)) * double(scale) * 256.0;
             } else {
                 const auto x = static_cast<float>(double(centre) - double(j));
-                weight = double(referenceKernel(filter, x)) * 256.0;
+                weight = double(resampleKernel(filter, x)) * 256.0;
             }
             const auto w = static_cast<std::int32_t>(std::nearbyint(weight));
             if (w != 0) {
@@ -214,10 +133,7 @@ void referenceResampleBitmap(int newWidth, int newHeight, ResampleFilter filter,
         return;
     }
     if (radius == 0.0f) {
-        radius = referenceRadius(filter);
-    }
-    if (!(radius <= kMaxRadius)) {
-        radius = kMaxRadius;
+        radius = defaultResampleRadius(filter);
     }
     // Holding the source first keeps it alive when target is the same object.
     QImage copy = isBgrx32(source.format()) ? source : source.convertToFormat(QImage::Format_RGB32);
