@@ -151,12 +151,21 @@ TEST(Masks, WildcardsSetsAndErrors) {
     EXPECT_THROW(controller.loaded(), ELxLangError) << "an invalid mask fails at load";
 }
 
-TEST(LanguageControllerLoad, BindsByNameAndCollectsBuiltInTexts) {
+// The test window with its controller loaded, every option at its default.
+struct LoadedWindow {
     TLxLanguageManager manager;
     TestWindow window;
-    TLxLanguageController controller(window.form, manager);
-    controller.setLangData(window.langData());
-    controller.loaded();
+    TLxLanguageController controller{window.form, manager};
+    LoadedWindow() {
+        controller.setLangData(window.langData());
+        controller.loaded();
+    }
+};
+
+TEST(LanguageControllerLoad, BindsByNameAndCollectsBuiltInTexts) {
+    LoadedWindow loaded;
+    const TestWindow& window = loaded.window;
+    const TLxLanguageController& controller = loaded.controller;
 
     const TLxLang_CompEntry& root = controller.root();
     EXPECT_EQ(root.component, &window.form);
@@ -290,11 +299,9 @@ TEST(LanguageControllerApply, EightBitPropertiesGetTheLanguagesCodePage) {
 }
 
 TEST(LanguageControllerApply, RemovedComponentsLoseTheirNodes) {
-    TLxLanguageManager manager;
-    TestWindow window;
-    TLxLanguageController controller(window.form, manager);
-    controller.setLangData(window.langData());
-    controller.loaded();
+    LoadedWindow loaded;
+    TestWindow& window = loaded.window;
+    TLxLanguageController& controller = loaded.controller;
     controller.componentRemoved(&window.inner);
     const auto* frame = child(controller.root(), "Frame1");
     ASSERT_NE(frame, nullptr);
