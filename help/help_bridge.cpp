@@ -272,7 +272,9 @@ HelpModule::HelpModule(const QString& libraryName)
     if (m_library->isLoaded()) {
         m_viewer = std::make_unique<TNARVHelpViewer>(*m_library);
         m_f1Filter = std::make_unique<F1Filter>();
-        qApp->installEventFilter(m_f1Filter.get());
+        if (QCoreApplication* app = QCoreApplication::instance()) {
+            app->installEventFilter(m_f1Filter.get());
+        }
     }
     currentModule() = this;
 }
@@ -280,7 +282,9 @@ HelpModule::HelpModule(const QString& libraryName)
 HelpModule::~HelpModule() {
     if (m_viewer) {
         currentInstance() = nullptr;
-        qApp->removeEventFilter(m_f1Filter.get());
+        if (QCoreApplication* app = QCoreApplication::instance()) {
+            app->removeEventFilter(m_f1Filter.get());
+        }
         m_viewer->shutDown();
     }
     currentModule() = nullptr;

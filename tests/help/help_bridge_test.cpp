@@ -2,6 +2,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -230,6 +233,22 @@ TEST_F(HelpBridgeTest, KeywordBecomesTopicName) {
     EXPECT_EQ(trimMdiSuffix("Form1_12"), "Form1");
     EXPECT_EQ(trimMdiSuffix("My_Form"), "My_Form");
     EXPECT_EQ(trimMdiSuffix("ab"), "ab");
+}
+
+TEST_F(HelpBridgeTest, ActiveMdiChildNamesTheTopicWithoutItsInstanceSuffix) {
+    installHelpFile(shippedHelpFile());
+    HelpModule module;
+    QMainWindow frame;
+    auto* area = new QMdiArea(&frame);
+    frame.setCentralWidget(area);
+    auto* child = new QWidget;
+    child->setObjectName(QStringLiteral("Form1_2"));
+    area->addSubWindow(child)->show();
+    ASSERT_TRUE(makeActive(&frame));
+    area->setActiveSubWindow(area->subWindowList().front());
+    TNARVHelp help(&frame);
+    EXPECT_TRUE(help.ShowKeywordTopic());
+    EXPECT_EQ(shownTopic(module), QStringLiteral("/Form1.htm"));
 }
 
 TEST_F(HelpBridgeTest, EmptyKeywordWithoutActiveWindowShowsNothing) {
