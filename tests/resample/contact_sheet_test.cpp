@@ -5,8 +5,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "common/media_clips.h"
 #include "engine/contact_sheet.h"
 #include "engine/engine_host.h"
+#include "engine/extraction_engine.h"
+#include "engine/ffmpeg/ffmpeg_video_source.h"
 #include "engine/resample_bitmap.h"
 #include "engine/text_drawing.h"
 #include "engine/video_source.h"
@@ -217,6 +220,31 @@ TEST_F(ContactSheetTest, SavedAsJpegOrNotAtAllWithARowSayingWhy) {
     EXPECT_EQ(host.rows, (QStringList{"Start matrix-3x3", "save-" + name,
                                       "Contact sheet not saved: Auto Width is off"}));
     EXPECT_TRUE(savedFiles().isEmpty());
+}
+
+TEST_F(ContactSheetTest, FullHdClipGivesNineShrunkFramesInTimeOrder) {
+    const QString clip = folder.filePath(QStringLiteral("clip.mp4"));
+    test::IndexedClip spec;
+    spec.width = 1920;
+    spec.height = 1080;
+    spec.seconds = 10;
+    spec.outputArgs = {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"};
+    ASSERT_TRUE(test::makeIndexedClip(clip, spec));
+
+    options.setFlag(OptionField::rbProport, true);
+    options.setFlag(OptionField::BMPBtn, true);
+    options.setText(OptionField::pathEdit, folder.path());
+    ExtractionEngine engine(host, options, createFfmpegVideoSource);
+    engine.run(clip);
+
+    EXPECT_TRUE(host.rows.contains(QStringLiteral("new 889x500")));
+    const QImage picture(name + QStringLiteral(".bmp"));
+    ASSERT_EQ(picture.size(), QSize(2667, 1540));
+    // Capture i is the picture at i * 10 / 10 s: frame 25 * i of the 25 fps clip.
+    for (int cell = 0; cell < 9; ++cell) {
+        const QImage tile = picture.copy(cell % 3 * 889, 40 + cell / 3 * 500, 889, 500);
+        EXPECT_EQ(test::readFrameIndex(tile), 25 * (cell + 1)) << cell;
+    }
 }
 
 }  // namespace
