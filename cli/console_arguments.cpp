@@ -7,7 +7,8 @@
 namespace mx::cli {
 namespace {
 
-bool readSizeOption(const QString& arg, const QStringList& args, qsizetype& i, QString* problem) {
+bool readSizeOption(const QString& arg, const QStringList& args, qsizetype& i, int* size,
+                    QString* problem) {
     QString value = arg.mid(2);
     if (value.isEmpty()) {
         if (i + 1 >= args.size()) {
@@ -21,6 +22,7 @@ bool readSizeOption(const QString& arg, const QStringList& args, qsizetype& i, Q
         *problem = QStringLiteral("'") + value + QStringLiteral("' is not a valid size");
         return false;
     }
+    *size = *number;
     return true;
 }
 
@@ -39,7 +41,9 @@ QString consoleUsage() {
     return QStringLiteral(
         "Usage: mx_cons <file> <Number Frames> <jpg/bmp> <-w Width> <-h Height>\n\r"
         "Example: mx_cons video.avi 15 jpg -w640 -h480 \n"
-        "Option: -o DIR  write the frames into DIR instead of the current folder\n");
+        "Option: -o DIR  write the frames into DIR instead of the current folder\n"
+        "Job list: mx_cons <list.mxl>  runs the jobs of a job list file with the options it\n"
+        "          carries (the settings file of the windowed program is not read)\n");
 }
 
 ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& currentDir) {
@@ -48,6 +52,9 @@ ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& cur
     }
     QStringList positional;
     QString outputDir = currentDir;
+    bool outputGiven = false;
+    int width = 0;
+    int height = 0;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -66,16 +73,24 @@ ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& cur
                 dir = args[++i];
             }
             outputDir = QFileInfo(dir).absoluteFilePath();
+            outputGiven = true;
         } else if (arg.startsWith(QLatin1String("-w")) || arg.startsWith(QLatin1String("-h"))) {
             QString problem;
-            if (!readSizeOption(arg, args, i, &problem)) {
+            int* size = arg.startsWith(QLatin1String("-w")) ? &width : &height;
+            if (!readSizeOption(arg, args, i, size, &problem)) {
                 return UsageError{problem};
             }
         } else {
             return UsageError{QStringLiteral("Unknown option ") + arg};
         }
     }
-    // A job list file alone (`mx_cons <list.mxl>`) is the place for a second form.
+    if (positional.size() == 1) {
+        // A job list carries its own options, output folder and sizes included.
+        if (outputGiven || width > 0 || height > 0) {
+            return UsageError{QStringLiteral("A job list takes no options")};
+        }
+        return JobListRun{positional[0]};
+    }
     if (positional.size() != 3) {
         return UsageError{QStringLiteral("Expected <file> <Number Frames> <jpg|bmp>")};
     }
@@ -93,6 +108,8 @@ ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& cur
                           QStringLiteral("' is not jpg or bmp")};
     }
     run.outputDir = withoutTrailingSlashes(outputDir);
+    run.width = width;
+    run.height = height;
     return run;
 }
 

@@ -8,12 +8,19 @@ namespace mx::cli {
 
 // `mx_cons <file> <Number Frames> <jpg|bmp> [-w<Width>] [-h<Height>] [-o DIR]`: that many
 // frames of one file at proportional positions, numbered, into DIR (the current folder by
-// default). Width and height are accepted and not used yet.
+// default). -w/-h scale every saved frame; with one of them the aspect ratio is kept.
 struct SingleFileRun {
     QString file;
     int frames = 0;
     QString format;     // "jpg" or "bmp"
     QString outputDir;  // absolute, without a trailing "/"
+    int width = 0;      // 0: not given
+    int height = 0;
+};
+
+// `mx_cons <list.mxl>`: the jobs of a job list file, with the options the file carries.
+struct JobListRun {
+    QString listFile;
 };
 
 struct ShowHelp {};
@@ -22,7 +29,7 @@ struct UsageError {
     QString problem;  // one line saying what was wrong; empty when nothing was given
 };
 
-using ConsoleCommand = std::variant<SingleFileRun, ShowHelp, UsageError>;
+using ConsoleCommand = std::variant<SingleFileRun, JobListRun, ShowHelp, UsageError>;
 
 // Reads the command line (without the program name). currentDir stands for "." when no
 // output folder is given.

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <csignal>
 
 #include "core/abort_flag.h"
@@ -23,12 +24,72 @@ extern "C" void onInterrupt(int) {
 
 }  // namespace
 
+ConsoleHost::~ConsoleHost() {
+    wipeProgress();
+}
+
+std::FILE* progressTerminal() {
+    return isatty(STDERR_FILENO) ? stderr : nullptr;
+}
+
+QString ConsoleHost::progressText() const {
+    // The file being worked on is the overall position + 1 while a run is under way.
+    const int file = std::min(m_overallPos + 1, std::max(m_overallMax, 1));
+    return QStringLiteral("file %1/%2  frame %3/%4")
+        .arg(file)
+        .arg(m_overallMax)
+        .arg(m_filePos)
+        .arg(m_fileMax);
+}
+
+void ConsoleHost::drawProgress() {
+    if (!m_progress) {
+        return;
+    }
+    std::fputs(("\r\033[K" + progressText()).toUtf8().constData(), m_progress);
+    std::fflush(m_progress);
+    m_progressShown = true;
+}
+
+void ConsoleHost::wipeProgress() {
+    if (m_progress && m_progressShown) {
+        std::fputs("\r\033[K", m_progress);
+        std::fflush(m_progress);
+        m_progressShown = false;
+    }
+}
+
+void ConsoleHost::setFileProgressMax(int maximum) {
+    m_fileMax = maximum;
+    drawProgress();
+}
+
+void ConsoleHost::setFileProgressPos(int position) {
+    m_filePos = position;
+    drawProgress();
+}
+
+void ConsoleHost::setOverallProgressMax(int maximum) {
+    m_overallMax = maximum;
+    drawProgress();
+}
+
+void ConsoleHost::setOverallProgressPos(int position) {
+    m_overallPos = position;
+    m_filePos = 0;
+    drawProgress();
+}
+
 void ConsoleHost::logMessage(const QString& text) {
+    wipeProgress();
     const QString row = ActivityLog::currentDateText() + QLatin1Char('\t') +
                         ActivityLog::currentTimeText() + QLatin1Char('\t') + text +
                         QLatin1Char('\n');
     std::fputs(row.toUtf8().constData(), m_out);
     std::fflush(m_out);
+    if (m_overallMax > 0) {
+        drawProgress();
+    }
 }
 
 void ConsoleHost::processMessages() {

@@ -7,24 +7,43 @@
 namespace mx::cli {
 
 // The batch run's window on a terminal: every log row goes to the output as date TAB time
-// TAB text; progress, caption, title and status have nothing to show.
+// TAB text. When `progress` is given (standard error, when it is a terminal), a live line there
+// shows the overall and the per-file progress; it is wiped before each log row and drawn again
+// after it.
 class ConsoleHost : public BatchHost {
 public:
-    explicit ConsoleHost(std::FILE* out = stdout) : m_out(out) {}
+    explicit ConsoleHost(std::FILE* out = stdout, std::FILE* progress = nullptr)
+        : m_out(out), m_progress(progress) {}
+    ~ConsoleHost() override;
 
     void logMessage(const QString& text) override;
-    void setFileProgressMax(int) override {}
-    void setFileProgressPos(int) override {}
+    void setFileProgressMax(int maximum) override;
+    void setFileProgressPos(int position) override;
     void setCaptionAndTitle(const QString&) override {}
     void processMessages() override;
     void clearLog() override {}
-    void setOverallProgressMax(int) override {}
-    void setOverallProgressPos(int) override {}
+    void setOverallProgressMax(int maximum) override;
+    void setOverallProgressPos(int position) override;
     void setStatusText(const QString&) override {}
 
+    // The text of the live progress line.
+    QString progressText() const;
+
 private:
+    void drawProgress();
+    void wipeProgress();
+
     std::FILE* m_out;
+    std::FILE* m_progress;
+    bool m_progressShown = false;
+    int m_overallMax = 0;
+    int m_overallPos = 0;
+    int m_fileMax = 0;
+    int m_filePos = 0;
 };
+
+// Standard error when it is a terminal, for the live progress line; null otherwise.
+std::FILE* progressTerminal();
 
 // Ctrl-C asks the run to wind down (sets the AbortFlag); a second Ctrl-C ends the process.
 void installInterruptHandler();

@@ -1,4 +1,7 @@
+#include <unistd.h>
+
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <cstdio>
 #include <exception>
@@ -11,6 +14,7 @@
 #include "engine/extraction_engine.h"
 #include "engine/ffmpeg/ffmpeg_video_source.h"
 #include "joblist/job_list.h"
+#include "joblist/job_list_file.h"
 #include "settings/extraction_options.h"
 
 namespace mx::cli {
@@ -42,9 +46,10 @@ void applyOptions(ExtractionOptions& options, const SingleFileRun& run) {
 
 // Runs the jobs as the window's "Start extract" does, each file through the engine, with the
 // options as they stand. Returns the exit code.
-int runJobs(const JobList& jobs, ExtractionOptions& options) {
-    ConsoleHost host;
+int runJobs(const JobList& jobs, ExtractionOptions& options, int width = 0, int height = 0) {
+    ConsoleHost host(stdout, progressTerminal());
     ExtractionEngine engine(host, options, createFfmpegVideoSource);
+    engine.setSaveSize(width, height);
     BatchRun(
         host, jobs, [] {}, [&engine](const QString& path) { engine.run(path); });
     return AbortFlag.load() ? kExitInterrupted : 0;
@@ -55,7 +60,30 @@ int runSingleFile(const SingleFileRun& run) {
     applyOptions(options, run);
     JobList jobs;
     jobs.add(run.file);
+    return runJobs(jobs, options, run.width, run.height);
+}
+
+int runJobList(const JobListRun& run) {
+    ExtractionOptions options;
+    JobList jobs;
+    if (!readJobListFile(run.listFile, jobs, options).optionsFound) {
+        throw Error(QStringLiteral("The job list %1 ends before its options").arg(run.listFile));
+    }
     return runJobs(jobs, options);
+}
+
+// Qt warns on standard error when the session has no runtime folder (as under cron, ssh or a
+// container); give it a private one so the tool's error output holds only its own messages.
+void quietRuntimeFolderWarning() {
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        return;
+    }
+    const QString folder =
+        QDir::tempPath() + QStringLiteral("/runtime-") + QString::number(getuid());
+    if (QDir().mkpath(folder) &&
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+        qputenv("XDG_RUNTIME_DIR", folder.toLocal8Bit());
+    }
 }
 
 }  // namespace
@@ -67,6 +95,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    quietRuntimeFolderWarning();
     QGuiApplication app(argc, argv);
     const ConsoleCommand command =
         parseConsoleArguments(QCoreApplication::arguments().mid(1), QDir::currentPath());
@@ -84,6 +113,9 @@ int main(int argc, char** argv) {
     }
     installInterruptHandler();
     try {
+        if (const auto* list = std::get_if<JobListRun>(&command)) {
+            return runJobList(*list);
+        }
         return runSingleFile(std::get<SingleFileRun>(command));
     } catch (const mx::Error& e) {
         printText(stderr, e.message() + QLatin1Char('\n'));

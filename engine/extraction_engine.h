@@ -34,6 +34,9 @@ public:
     // the counts are invalid or an output file cannot be written.
     void run(const QString& sourcePath);
 
+    // See FrameOutput::setSaveSize.
+    void setSaveSize(int width, int height) { m_output.setSaveSize(width, height); }
+
 private:
     EngineHost& m_host;
     ExtractionOptions& m_options;

@@ -1,12 +1,14 @@
 #include "engine/frame_output.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 #include "core/format_clock.h"
 #include "engine/captured_frame.h"
 #include "engine/engine_host.h"
 #include "engine/image_files.h"
+#include "engine/resample_bitmap.h"
 #include "engine/text_drawing.h"
 #include "settings/extraction_options.h"
 
@@ -96,11 +98,48 @@ void FrameOutput::saveFrame(const CapturedFrame& frame) const {
     if (!(m_options.rbFrameFile() || m_options.rbEverSec()) || !m_options.rbAutoWidth()) {
         return;
     }
+    if (m_format != QLatin1String("bmp") && m_format != QLatin1String("jpg")) {
+        return;
+    }
+    if (m_saveWidth > 0 || m_saveHeight > 0) {
+        const QSize size =
+            scaledSaveSize(frame.image.width(), frame.image.height(), m_saveWidth, m_saveHeight);
+        QImage scaled;
+        ResampleBitmap(size.width(), size.height(), ResampleFilter::Lanczos3, 0, frame.image,
+                       scaled);
+        if (m_format == QLatin1String("bmp")) {
+            saveImageAsBmp(scaled, m_name + QStringLiteral(".bmp"), frame.bitsPerPixel);
+        } else {
+            saveImageAsJpeg(scaled, m_name + QStringLiteral(".jpg"), m_options.jpgTrackBar());
+        }
+        return;
+    }
     if (m_format == QLatin1String("bmp")) {
         writeFileReplacing(m_name + QStringLiteral(".bmp"), frame.bmpFileBytes());
-    } else if (m_format == QLatin1String("jpg")) {
+    } else {
         saveImageAsJpeg(frame.image, m_name + QStringLiteral(".jpg"), m_options.jpgTrackBar());
     }
+}
+
+void FrameOutput::setSaveSize(int width, int height) {
+    m_saveWidth = std::max(width, 0);
+    m_saveHeight = std::max(height, 0);
+}
+
+QSize scaledSaveSize(int sourceWidth, int sourceHeight, int width, int height) {
+    if (width <= 0 && height <= 0) {
+        return QSize(sourceWidth, sourceHeight);
+    }
+    if (width <= 0) {
+        width = sourceHeight > 0
+                    ? static_cast<int>(roundHalfEven(double(height) * sourceWidth / sourceHeight))
+                    : height;
+    } else if (height <= 0) {
+        height = sourceWidth > 0
+                     ? static_cast<int>(roundHalfEven(double(width) * sourceHeight / sourceWidth))
+                     : width;
+    }
+    return QSize(std::max(width, 1), std::max(height, 1));
 }
 
 }  // namespace mx

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 
 namespace mx {
@@ -42,6 +43,11 @@ public:
     // it cannot be written.
     void saveFrame(const CapturedFrame& frame) const;
 
+    // Scales every saved frame (not the contact sheet) to width x height with the Lanczos3
+    // resampler before it is written. A size of 0 on one side keeps the aspect ratio from the
+    // other; 0 on both sides saves frames at their captured size, the default.
+    void setSaveSize(int width, int height);
+
     const QString& name() const { return m_name; }
     const QString& format() const { return m_format; }
     const QString& fileName() const { return m_fileName; }
@@ -55,6 +61,12 @@ private:
     QString m_targetFolder;
     QString m_name;
     QString m_format;
+    int m_saveWidth = 0;
+    int m_saveHeight = 0;
 };
+
+// The size a frame of sourceWidth x sourceHeight is saved at for a requested size, by the rule
+// of FrameOutput::setSaveSize (never smaller than 1 x 1).
+QSize scaledSaveSize(int sourceWidth, int sourceHeight, int width, int height);
 
 }  // namespace mx

@@ -62,6 +62,35 @@ check "log rows are date TAB time TAB text" out_has $'\t.*\t320 x 240$'
 check "the capture rows name the files" out_has $'\t00:00:03 '"$work/jpg/clip_00003$"
 check "the run ends with Extract complete." bash -c "tail -n 1 '$work/out' | grep -q \$'\tExtract complete.\$'"
 
+size_of() { ffprobe -v error -show_entries stream=width,height -of csv=p=0 "$1"; }
+check "-w and -h scale the saved frames" test "$(size_of "$work/jpg/clip_00001.jpg")" = "640,480"
+mkdir "$work/wide"
+run "$clip" 1 jpg -w160 -o "$work/wide"
+check "-w alone keeps the aspect ratio" test "$(size_of "$work/wide/clip_00001.jpg")" = "160,120"
+
+# The second form: a job list in Matrix mode makes one contact sheet per file.
+mkdir "$work/sheets"
+cp "$clip" "$work/second.mp4"
+{
+    printf '%s\r\n' "$clip" "$work/second.mp4" options BMPBtn_Checked=TRUE 480 5 75 "$work/sheets" 1 5 \
+        JPGBtn_Checked=FALSE rbAutoWidth_Checked=TRUE rbFrameFile_Checked=FALSE \
+        rbMatrix_Checked=TRUE rbProport_Checked=TRUE rbRandom_Checked=FALSE \
+        chkAddNumber_Checked=FALSE chkFolder_Checked=FALSE chkSec_Checked=FALSE \
+        rbEverSec_Checked=FALSE chktime_Checked=FALSE chkFilename_Checked=FALSE
+} >"$work/jobs.mxl"
+run "$work/jobs.mxl"
+check "a job list run exits 0" rc_is 0
+check "it opens both files" test "$(grep -c $'\topen-' "$work/out")" = 2
+check "it makes a sheet per file" test "$(cd "$work/sheets" && ls)" = "$(printf 'clip.bmp\nsecond.bmp')"
+check "a sheet is 3 x 3 tiles under a 40-pixel band" \
+    test "$(size_of "$work/sheets/clip.bmp")" = "960,760"
+printf '%s\r\n' "$clip" >"$work/short.mxl"
+run "$work/short.mxl"
+check "a job list without options exits 1" rc_is 1
+run "$work/nothing.mxl"
+check "a missing job list exits 1" rc_is 1
+check "it says so" err_has "File not found"
+
 mkdir "$work/bmp"
 (cd "$work/bmp" && run "$clip" 2 bmp)
 check "without -o the frames go to the current folder, as BMP" \
