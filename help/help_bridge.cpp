@@ -206,6 +206,9 @@ HelpWindow* TNARVHelpViewer::openWindow(const QString& file) {
     }
     if (!m_window->openFile(file)) {
         showHelpMessage(QStringLiteral("Cannot open the help file\r") + file);
+        if (m_window->filePath().isEmpty()) {
+            m_window.reset();
+        }
         return nullptr;
     }
     return m_window.get();
@@ -230,8 +233,11 @@ void TNARVHelpViewer::htmlHelp(HtmlHelpCommand command, const QString& file, con
     }
     switch (command) {
         case HtmlHelpCommand::DisplayTopic:
-            window->showTopic(separator < 0 ? QString()
-                                            : file.mid(separator + kTopicSeparator.size()));
+            if (separator < 0) {
+                window->showContents();
+            } else {
+                window->showTopic(file.mid(separator + kTopicSeparator.size()));
+            }
             break;
         case HtmlHelpCommand::DisplayToc:
             window->showContents();

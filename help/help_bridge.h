@@ -77,9 +77,10 @@ private:
     std::unique_ptr<HelpWindow> m_window;
 };
 
-// The help set-up of the process: create one after the application object and keep it until
-// the end. It loads the help library, and when that works it serves F1 in every window that
-// carries a help context and keeps the viewer. Its end closes the viewer and unloads the library.
+// The help set-up of the process: create one after the application object, before any window,
+// and destroy it before the application object (it owns the viewer window). It loads the help
+// library, and when that works it serves F1 in every window that carries a help context and keeps
+// the viewer. Its end closes the viewer and unloads the library.
 class HelpModule {
 public:
     explicit HelpModule(const QString& libraryName = QString::fromLatin1(kChmLibraryName));
