@@ -174,6 +174,11 @@ HelpWindow::HelpWindow(const ChmLibrary& library) : m_library(library) {
         }
     });
     connect(m_indexFilter, &QLineEdit::textEdited, this, &HelpWindow::filterIndex);
+    connect(m_indexFilter, &QLineEdit::returnPressed, this, [this] {
+        if (QListWidgetItem* item = m_index->currentItem()) {
+            emit m_index->itemActivated(item);
+        }
+    });
 }
 
 HelpWindow::~HelpWindow() {

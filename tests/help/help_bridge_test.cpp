@@ -329,6 +329,8 @@ TEST_F(HelpBridgeTest, ContentsAndIndexRequests) {
     EXPECT_EQ(viewer.window()->panes()->currentIndex(), 1);
     ASSERT_NE(viewer.window()->indexList()->currentItem(), nullptr);
     EXPECT_EQ(viewer.window()->indexList()->currentItem()->text(), QStringLiteral("mx_cons"));
+    emit viewer.window()->indexList()->itemActivated(viewer.window()->indexList()->currentItem());
+    EXPECT_EQ(viewer.window()->currentTopic(), QStringLiteral("/console.htm"));
     EXPECT_TRUE(messages.isEmpty());
 }
 
