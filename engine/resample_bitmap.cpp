@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <numbers>
 #include <system_error>
@@ -367,7 +368,8 @@ void verticalSimd(const std::uint32_t* work, std::size_t stride, int width, std:
 #endif
 
 // Runs fn(begin, end) over [0, count) rows, split over the cores when the work is large enough
-// to pay for the threads. Every row is computed the same way wherever it runs.
+// to pay for the threads. Every row is computed the same way wherever it runs. An exception of
+// any part reaches the caller once every part has ended.
 template <typename Fn>
 void forRows(int count, double workPerRow, Fn fn) {
     constexpr double kWorkPerThread = 1 << 18;
@@ -375,13 +377,21 @@ void forRows(int count, double workPerRow, Fn fn) {
     const auto parts = static_cast<int>(
         std::clamp(count * workPerRow / kWorkPerThread, 1.0,
                    static_cast<double>(std::min<int>(static_cast<int>(cores), count))));
+    std::vector<std::exception_ptr> failures(static_cast<std::size_t>(parts));
     std::vector<std::jthread> helpers;
+    helpers.reserve(static_cast<std::size_t>(parts));
     int begin = 0;
     for (int part = 0; part < parts; ++part) {
         const int end = static_cast<int>(static_cast<long long>(count) * (part + 1) / parts);
         if (part + 1 < parts) {
             try {
-                helpers.emplace_back(fn, begin, end);
+                helpers.emplace_back([&fn, &failures, part, begin, end] {
+                    try {
+                        fn(begin, end);
+                    } catch (...) {
+                        failures[static_cast<std::size_t>(part)] = std::current_exception();
+                    }
+                });
             } catch (const std::system_error&) {
                 fn(begin, end);
             }
@@ -389,6 +399,12 @@ void forRows(int count, double workPerRow, Fn fn) {
             fn(begin, end);
         }
         begin = end;
+    }
+    helpers.clear();
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
     }
 }
 

@@ -17,9 +17,11 @@ float defaultResampleRadius(ResampleFilter filter);
 // 0..255. The first and last pixels of source and target map onto each other; a target side of
 // 1 takes its one pixel from the middle of the source. Indices beyond an edge are mirrored
 // (about pixel 0 on the left and top, about the boundary after the last pixel on the right and
-// bottom) and then kept inside the source.
+// bottom) and then kept inside the source. A pixel whose weights all round to 0 (shrinking
+// by a factor of several hundred) is black.
 //
-// radius 0 means the kernel's default; a radius beyond the kernel's reach adds nothing. Only
+// radius 0 means the kernel's default; a radius beyond the kernel's reach adds nothing, and a
+// negative one leaves every target pixel without contributors, which makes it black. Only
 // the three colour bytes are resampled; the result is Format_RGB32, its fourth byte 0xFF.
 // A source in another format than the 32-bit ones is converted first.
 //
