@@ -25,7 +25,7 @@ fi
 # The console tool once it is built; until then the stand-in that drives the same video source.
 if [ -x "$MX_BUILD/cli/mx_cons" ]; then
     ours_name="mx_cons"
-    ours() { "$MX_BUILD/cli/mx_cons" "$1" "$count" jpg -o "$2" >/dev/null; }
+    ours() { "$MX_BUILD/cli/mx_cons" "$1" "$count" jpg -o "$2" >"$work/mx_cons.log" 2>&1; }
 elif [ -x "$MX_BUILD/bench/extract_bench" ]; then
     ours_name="extract_bench"
     ours() { "$MX_BUILD/bench/extract_bench" "$1" "$count" "$2" >/dev/null; }

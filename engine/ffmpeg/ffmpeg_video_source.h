@@ -6,7 +6,10 @@
 
 namespace mx {
 
-// The video source backed by FFmpeg: exact seeks, pictures as packed bottom-up 32-bit DIBs.
+// The video source backed by FFmpeg. The picture at time T is the last frame whose
+// presentation time (counted from the stream's first frame) is at or before T: the first frame
+// before the start, the last one after the end. Pictures are packed bottom-up 32-bit BI_RGB
+// DIBs with bytes B, G, R, 255, turned as the container's display matrix asks.
 std::unique_ptr<VideoSource> createFfmpegVideoSource();
 
 }  // namespace mx
