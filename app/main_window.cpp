@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -22,6 +23,8 @@
 #include "app/log_view.h"
 #include "core/abort_flag.h"
 #include "core/error.h"
+#include "engine/batch_run.h"
+#include "engine/ffmpeg/ffmpeg_video_source.h"
 #include "joblist/job_list_file.h"
 #include "settings/settings_file.h"
 #include "settings/ui/options_form.h"
@@ -32,7 +35,15 @@
 namespace mx {
 
 TForm1::TForm1(ExtractionOptions& options, QStringList arguments, QWidget* parent)
-    : QMainWindow(parent), m_options(options), m_arguments(std::move(arguments)) {
+    : TForm1(options, std::move(arguments), createFfmpegVideoSource, parent) {}
+
+TForm1::TForm1(ExtractionOptions& options, QStringList arguments, VideoSourceFactory sources,
+               QWidget* parent)
+    : QMainWindow(parent),
+      m_options(options),
+      m_arguments(std::move(arguments)),
+      m_sourceFactory(std::move(sources)) {
+    m_engine = std::make_unique<ExtractionEngine>(*this, m_options, m_sourceFactory);
     showError = [this](const QString& message) {
         QMessageBox::critical(this, applicationTitle(), message);
     };
@@ -193,6 +204,7 @@ void TForm1::bindJobList() {
         {"BtnAddFile", &TForm1::AddFileBtnClick},
         {"BtnAddDir", &TForm1::AddDirBtnClick},
         {"BtnSaveList", &TForm1::BtnSaveListClick},
+        {"BtnStartExtract", &TForm1::StartExtractBtnClick},
         {"BtnOpenList", &TForm1::BtnOpenListClick},
     };
     for (const auto& [name, handler] : handlers) {
@@ -236,6 +248,49 @@ void TForm1::DeletefromList1Click() {
 
 void TForm1::ClearList1Click() {
     m_jobs.clear();
+}
+
+void TForm1::loadSettings() {
+    SpinPositions spins;
+    LoadSettings(m_options, settingsFilePath(), &spins);
+    if (m_optionsForm) {
+        m_optionsForm->udFN()->setPosition(spins.udFN);
+        m_optionsForm->udSS()->setPosition(spins.udSS);
+        m_optionsForm->udES()->setPosition(spins.udES);
+    }
+}
+
+void TForm1::setListCommandsEnabled(bool enabled) {
+    for (const char* name : {"BtnAddFile", "BtnAddDir", "BtnStartExtract", "BtnOpenList"}) {
+        findChild<ImageButton*>(QString::fromLatin1(name))->setEnabled(enabled);
+    }
+    for (QAction* action : m_pm1->actions()) {
+        action->setEnabled(enabled);
+    }
+    setAcceptDrops(enabled);
+}
+
+void TForm1::StartExtractBtnClick() {
+    if (m_running) {
+        return;
+    }
+    m_running = true;
+    setListCommandsEnabled(false);
+    // Whatever way the run ends, the commands come back and a close asked for meanwhile
+    // goes ahead.
+    struct RunEnd {
+        TForm1* form;
+        ~RunEnd() {
+            form->m_running = false;
+            form->setListCommandsEnabled(true);
+            if (form->m_closeRequested) {
+                QTimer::singleShot(0, form, &QWidget::close);
+            }
+        }
+    } runEnd{this};
+    BatchRun(
+        *this, m_jobs, [this] { loadSettings(); },
+        [this](const QString& path) { m_engine->run(path); });
 }
 
 void TForm1::BtnSaveListClick() {
@@ -300,13 +355,7 @@ void TForm1::FormActivate() {
     }
     m_activated = true;
     guarded([this] {
-        SpinPositions spins;
-        LoadSettings(m_options, settingsFilePath(), &spins);
-        if (m_optionsForm) {
-            m_optionsForm->udFN()->setPosition(spins.udFN);
-            m_optionsForm->udSS()->setPosition(spins.udSS);
-            m_optionsForm->udES()->setPosition(spins.udES);
-        }
+        loadSettings();
         if (!m_arguments.isEmpty()) {
             ShowUsage();
         }
@@ -317,11 +366,7 @@ void TForm1::OptionsBtnClick() {
     if (!m_optionsForm) {
         return;
     }
-    SpinPositions spins;
-    LoadSettings(m_options, settingsFilePath(), &spins);
-    m_optionsForm->udFN()->setPosition(spins.udFN);
-    m_optionsForm->udSS()->setPosition(spins.udSS);
-    m_optionsForm->udES()->setPosition(spins.udES);
+    loadSettings();
     m_optionsForm->setCbblangTag(m_options.language());
     if (m_optionsForm->exec() != QDialog::Accepted) {
         return;

@@ -3,9 +3,11 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 #include "core/activity_log.h"
 #include "engine/engine_host.h"
+#include "engine/extraction_engine.h"
 #include "joblist/file_search.h"
 #include "joblist/job_list.h"
 #include "settings/extraction_options.h"
@@ -30,6 +32,9 @@ public:
     // `arguments` are the program's command-line arguments (without the program name): any
     // argument at all shows the console tool's usage text once after start-up.
     TForm1(ExtractionOptions& options, QStringList arguments, QWidget* parent = nullptr);
+    // The same with the video sources of the runs made by `sources` (tests use fakes).
+    TForm1(ExtractionOptions& options, QStringList arguments, VideoSourceFactory sources,
+           QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The options dialog, created after the main window by the program entry.
@@ -82,6 +87,7 @@ public:
     void AddDirBtnClick();
     void FileSearch1FileFind(const QString& fullpath, const TSearchRec& info);
     void DeletefromList1Click();
+    void StartExtractBtnClick();
     void BtnSaveListClick();
     void BtnOpenListClick();
     void ClearList1Click();
@@ -100,6 +106,10 @@ protected:
 private:
     void buildWindow();
     void bindJobList();
+    // LoadSettings into the live options, and the spin controls of the options dialog.
+    void loadSettings();
+    // Commands that would change the job list or start another run, off while a run is on.
+    void setListCommandsEnabled(bool enabled);
     ImageButton* addButton(const char* name, int left, const QString& caption, int image,
                            void (TForm1::*handler)());
     // Runs a handler the way the framework runs event handlers: an exception that leaves it is
@@ -109,8 +119,10 @@ private:
 
     ExtractionOptions& m_options;
     QStringList m_arguments;
+    VideoSourceFactory m_sourceFactory;
     ActivityLog m_log;
     JobList m_jobs;
+    std::unique_ptr<ExtractionEngine> m_engine;
     TFileSearch m_fileSearch1;
     TOptionsForm* m_optionsForm = nullptr;
 
