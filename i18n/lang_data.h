@@ -51,9 +51,13 @@ struct TLxLang_CompEntry {
     QString nodePath() const;
 };
 
-// The stored byte form of a tree (little-endian, no header): see readLangData's contract.
-// Empty data gives an empty root. Truncated, damaged or over-deep data and bytes after the
-// root throw ELxLangError; nothing is read outside `bytes`.
+// The stored byte form of a tree, little-endian, no header. A node is: name length (2 bytes)
+// and name; a byte that is non-zero when a property list follows: count (4), then per entry ID
+// (4), path length (2) and path; a byte that is non-zero when a child list follows: count (4)
+// and the child nodes. Names and paths are UTF-8. Entries are written sorted by path.
+// Reading: empty data gives an empty root; an entry whose path is already present is dropped;
+// truncated, damaged or over-deep data and bytes after the root throw ELxLangError, and
+// nothing is read outside `bytes`.
 std::unique_ptr<TLxLang_CompEntry> readLangData(QByteArrayView bytes);
 QByteArray writeLangData(const TLxLang_CompEntry& root);
 

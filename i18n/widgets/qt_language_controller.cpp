@@ -25,7 +25,10 @@ LxComponent* QtLanguageController::componentFor(QObject* object) {
     if (!component) {
         component = std::make_unique<QtComponent>(
             object, [this](QObject* owned) { return componentFor(owned); });
-        connect(object, &QObject::destroyed, this, [this, object] { forget(object); });
+        // Our own destroyed() comes from ~QObject, when this controller is no longer one.
+        if (object != this) {
+            connect(object, &QObject::destroyed, this, [this, object] { forget(object); });
+        }
     }
     return component.get();
 }
