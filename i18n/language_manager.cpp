@@ -74,9 +74,9 @@ bool TLxLanguageManager::AddLanguageFile(const QString& path) {
             std::find_if(m_languages.begin(), m_languages.end(),
                          [&](const auto& record) { return record.language == language; });
         if (known != m_languages.end()) {
-            known->path = path;
+            known->path = info.absoluteFilePath();
         } else {
-            m_languages.push_back(TLxLang_LangResource{language, path});
+            m_languages.push_back(TLxLang_LangResource{language, info.absoluteFilePath()});
         }
     }
     return true;
