@@ -2,12 +2,15 @@
 
 #include "app/application_title.h"
 #include "app/main_window.h"
+#include "help/form_about.h"
+#include "help/help_bridge.h"
 #include "settings/extraction_options.h"
 #include "settings/ui/options_form.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     mx::setApplicationTitle(QStringLiteral("Moxelby Frame Extractor"));
+    mx::HelpModule helpModule;  // before any window; ends before the application object
 
     mx::ExtractionOptions options;
     QStringList arguments = QCoreApplication::arguments();
@@ -15,6 +18,8 @@ int main(int argc, char** argv) {
     mx::TForm1 form1(options, arguments);
     mx::TOptionsForm optionsForm(options, &form1);
     form1.setOptionsForm(&optionsForm);
+    mx::TFormAbout aboutForm(&form1);
+    form1.setAboutForm(&aboutForm);
     form1.show();
     return app.exec();
 }

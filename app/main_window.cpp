@@ -25,6 +25,8 @@
 #include "core/error.h"
 #include "engine/batch_run.h"
 #include "engine/ffmpeg/ffmpeg_video_source.h"
+#include "help/form_about.h"
+#include "help/help_bridge.h"
 #include "joblist/job_list_file.h"
 #include "settings/settings_file.h"
 #include "settings/ui/options_form.h"
@@ -52,8 +54,17 @@ TForm1::TForm1(ExtractionOptions& options, QStringList arguments, VideoSourceFac
     };
     buildWindow();
     bindJobList();
-    setAcceptDrops(true);
     qApp->installEventFilter(this);
+    FormCreate();
+}
+
+void TForm1::FormCreate() {
+    setAcceptDrops(true);
+    // A failing step is reported and skips the rest; the window is shown all the same.
+    guarded([this] {
+        setApplicationHelpFile(QStringLiteral("mxextractor_help.chm"));
+        m_help = new TNARVHelp(this);
+    });
 }
 
 TForm1::~TForm1() {
@@ -205,6 +216,8 @@ void TForm1::bindJobList() {
         {"BtnAddDir", &TForm1::AddDirBtnClick},
         {"BtnSaveList", &TForm1::BtnSaveListClick},
         {"BtnStartExtract", &TForm1::StartExtractBtnClick},
+        {"BtnAbout", &TForm1::BtnAboutClick},
+        {"BtnHelp", &TForm1::AboutBtnClick},
         {"BtnOpenList", &TForm1::BtnOpenListClick},
     };
     for (const auto& [name, handler] : handlers) {
@@ -379,6 +392,20 @@ void TForm1::OptionsBtnClick() {
 
 void TForm1::BtnExitClick() {
     close();
+}
+
+void TForm1::BtnAboutClick() {
+    if (m_aboutForm) {
+        m_aboutForm->exec();
+    }
+}
+
+void TForm1::AboutBtnClick() {
+    // Without a help bridge (its creation failed) the button shows nothing.
+    if (m_help) {
+        m_help->setKeyword(QStringLiteral("interface"));
+        m_help->ShowKeywordTopic();
+    }
 }
 
 void TForm1::changeEvent(QEvent* event) {

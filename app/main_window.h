@@ -21,6 +21,8 @@ class QMenu;
 namespace mx {
 
 class ImageButton;
+class TFormAbout;
+class TNARVHelp;
 class LogView;
 class TOptionsForm;
 
@@ -39,6 +41,10 @@ public:
 
     // The options dialog, created after the main window by the program entry.
     void setOptionsForm(TOptionsForm* form) { m_optionsForm = form; }
+    // The about box, created after the options dialog.
+    void setAboutForm(TFormAbout* form) { m_aboutForm = form; }
+    // The help bridge; null when creating it failed.
+    TNARVHelp* help() const { return m_help; }
 
     // The texts of the activity log, and the log itself.
     ActivityLog& activityLog() { return m_log; }
@@ -91,7 +97,10 @@ public:
     void BtnSaveListClick();
     void BtnOpenListClick();
     void ClearList1Click();
+    void FormCreate();
     void FormActivate();
+    void BtnAboutClick();
+    void AboutBtnClick();
     void ShowUsage();
     void OptionsBtnClick();
     void BtnExitClick();
@@ -125,6 +134,8 @@ private:
     std::unique_ptr<ExtractionEngine> m_engine;
     TFileSearch m_fileSearch1;
     TOptionsForm* m_optionsForm = nullptr;
+    TFormAbout* m_aboutForm = nullptr;
+    TNARVHelp* m_help = nullptr;
 
     QTableWidget* m_fileList = nullptr;
     LogView* m_logView = nullptr;

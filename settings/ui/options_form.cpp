@@ -26,6 +26,7 @@ TOptionsForm::TOptionsForm(ExtractionOptions& options, QWidget* parent)
     setObjectName(QStringLiteral("OptionsForm"));
     setWindowTitle(QStringLiteral("Options"));
     setProperty("HelpKeyword", QStringLiteral("setup"));
+    setProperty("HelpContext", 1);
     setFixedSize(scaled(QSize(525, 405)));
 
     QGroupBox* format = group("GroupBox6", QStringLiteral("Picture Format"), 8, 0, 329, 97);

@@ -14,6 +14,7 @@
 #include "core/error.h"
 #include "core/program_folder.h"
 #include "engine/engine_fakes.h"
+#include "help/help_bridge.h"
 #include "settings/settings_file.h"
 
 namespace mx {
@@ -26,10 +27,14 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_folder.isValid());
         setProgramFolderForTesting(m_folder.path());
+        setHelpMessageFunction([this](const QString& text) { m_helpMessages << text; });
         m_out = m_folder.filePath(QStringLiteral("out"));
         ASSERT_TRUE(QDir().mkpath(m_out));
     }
-    void TearDown() override { setProgramFolderForTesting(QString()); }
+    void TearDown() override {
+        setProgramFolderForTesting(QString());
+        setHelpMessageFunction({});
+    }
 
     // Saves the settings a run will load: the given frame method, JPEG, numbered names.
     void saveSettings(OptionField method, const QString& frames = QStringLiteral("3")) {
@@ -47,6 +52,7 @@ protected:
         m_form->showError = [this](const QString& text) { m_errors << text; };
     }
 
+    QStringList m_helpMessages;
     QTemporaryDir m_folder;
     QString m_out;
     ExtractionOptions m_options;

@@ -3,8 +3,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -17,6 +19,8 @@
 #include "core/abort_flag.h"
 #include "core/error.h"
 #include "core/program_folder.h"
+#include "help/form_about.h"
+#include "help/help_bridge.h"
 #include "settings/settings_file.h"
 #include "settings/ui/options_form.h"
 #include "widgets/folder_edit.h"
@@ -32,8 +36,12 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_folder.isValid());
         setProgramFolderForTesting(m_folder.path());
+        setHelpMessageFunction([this](const QString& text) { m_helpMessages << text; });
     }
-    void TearDown() override { setProgramFolderForTesting(QString()); }
+    void TearDown() override {
+        setProgramFolderForTesting(QString());
+        setHelpMessageFunction({});
+    }
 
     void create(QStringList arguments = {}) {
         m_dialog.reset();  // a child of the window: goes first
@@ -58,6 +66,7 @@ protected:
 
     QString iniPath() const { return m_folder.filePath(QStringLiteral("mxex2.ini")); }
 
+    QStringList m_helpMessages;
     QTemporaryDir m_folder;
     ExtractionOptions m_options;
     std::unique_ptr<TForm1> m_form;
@@ -227,6 +236,37 @@ TEST_F(MainWindowTest, CloseWritesTheLanguageAndStillClosesWhenItCannot) {
     EXPECT_TRUE(m_form->close());
     ASSERT_EQ(m_errors.size(), 1);
     EXPECT_TRUE(m_errors[0].startsWith("Unable to write to ")) << m_errors[0].toStdString();
+}
+
+TEST_F(MainWindowTest, HelpButtonShowsTheInterfaceTopicAndAboutClosesWithOk) {
+    HelpModule module;
+    // The help file is looked up in the program folder: absent, every press says so.
+    create();
+    ASSERT_NE(m_form->help(), nullptr);
+    m_form->AboutBtnClick();
+    m_form->AboutBtnClick();
+    ASSERT_EQ(m_helpMessages.size(), 2);
+    EXPECT_TRUE(m_helpMessages[0].startsWith("Sorry, the HelpFile\r"))
+        << m_helpMessages[0].toStdString();
+    EXPECT_TRUE(m_helpMessages[0].endsWith("mxextractor_help.chm\rdoes not exists."));
+
+    // With the shipped help file beside the program the viewer opens on interface.htm.
+    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/mxextractor_help.chm",
+                            m_folder.filePath("mxextractor_help.chm")));
+    m_form->AboutBtnClick();
+    EXPECT_EQ(m_helpMessages.size(), 2);
+    ASSERT_TRUE(module.isLoaded());
+    EXPECT_TRUE(module.viewer()->lastHelpFile().endsWith("mxextractor_help.chm"));
+
+    auto* about = new TFormAbout(m_form.get());  // owned by the window
+    m_form->setAboutForm(about);
+    for (int i = 0; i < 2; ++i) {
+        QTimer::singleShot(0, [&] { about->btn1()->click(); });
+        m_form->BtnAboutClick();
+        EXPECT_EQ(about->result(), QDialog::Accepted);
+    }
+    m_dialog.reset();
+    m_form.reset();  // the help bridge goes with its window, before the module
 }
 
 }  // namespace
