@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -14,6 +15,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -23,10 +25,15 @@
 #include "app/log_view.h"
 #include "core/abort_flag.h"
 #include "core/error.h"
+#include "core/program_folder.h"
 #include "engine/batch_run.h"
 #include "engine/ffmpeg/ffmpeg_video_source.h"
 #include "help/form_about.h"
 #include "help/help_bridge.h"
+#include "i18n/form_table.h"
+#include "i18n/language_manager.h"
+#include "i18n/widgets/dialog_components.h"
+#include "i18n/widgets/qt_language_controller.h"
 #include "joblist/job_list_file.h"
 #include "settings/settings_file.h"
 #include "settings/ui/options_form.h"
@@ -55,13 +62,28 @@ TForm1::TForm1(ExtractionOptions& options, QStringList arguments, VideoSourceFac
     buildWindow();
     bindJobList();
     qApp->installEventFilter(this);
+    // The window's translation data, read as the window is loaded: it records the built-in
+    // texts and brings the window into the current language.
+    m_language = new QtLanguageController(this);
+    m_language->load(formLangData(QStringLiteral("Form1")));
     FormCreate();
+}
+
+void TForm1::setOptionsForm(TOptionsForm* form) {
+    m_optionsForm = form;
+    form->languageIdAt = [](int index) { return int(LangManager().GetLanguageIdAt(index)); };
+    form->setCurrentLanguage = [this](int id) {
+        guarded([id] { LangManager().SetCurrentLanguage(static_cast<LangId>(id)); });
+    };
 }
 
 void TForm1::FormCreate() {
     setAcceptDrops(true);
     // A failing step is reported and skips the rest; the window is shown all the same.
     guarded([this] {
+        LangManager().ScanLanguageFiles(programFolder(), QStringLiteral("*.lng"), false);
+        m_options.setLanguage(LoadLanguageSetting(settingsFilePath()));
+        LangManager().SetCurrentLanguage(static_cast<LangId>(m_options.language()));
         setApplicationHelpFile(QStringLiteral("mxextractor_help.chm"));
         m_help = new TNARVHelp(this);
     });
@@ -187,29 +209,7 @@ void TForm1::bindJobList() {
     m_fileSearch1.setOnFinish([](TFileSearch&) {});
     m_fileSearch1.setMessagePump([] { QCoreApplication::processEvents(); });
 
-    openDialog1 = [this] {
-        return QFileDialog::getOpenFileNames(
-            this, QString(), QString(),
-            QStringLiteral("VIDEO (*.avi *.mov *.wmv *.mpg *.vob *.mpeg);;All Files (*)"));
-    };
-    dirDialog1 = [this] {
-        return QFileDialog::getExistingDirectory(this, QStringLiteral("Select Folder"));
-    };
-
-    const QString listFilter = QStringLiteral("MX List (*.mxl);;All Files (*)");
-    openDialogList = [this, listFilter] {
-        QFileDialog dialog(this, QString(), QString(), listFilter);
-        dialog.setFileMode(QFileDialog::ExistingFiles);
-        dialog.setDefaultSuffix(QStringLiteral("mxl"));
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-    };
-    saveDialogList = [this, listFilter] {
-        QFileDialog dialog(this, QString(), QString(), listFilter);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        dialog.setDefaultSuffix(QStringLiteral("mxl"));
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-    };
+    buildDialogs();
 
     const std::pair<const char*, void (TForm1::*)()> handlers[] = {
         {"BtnAddFile", &TForm1::AddFileBtnClick},
@@ -224,6 +224,48 @@ void TForm1::bindJobList() {
         connect(findChild<ImageButton*>(QString::fromLatin1(name)), &QToolButton::clicked, this,
                 [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
     }
+}
+
+void TForm1::buildDialogs() {
+    m_openDialog1 = new FileDialogComponent(this, QStringLiteral("OpenDialog1"));
+    m_openDialog1->setFilter(
+        QStringLiteral("VIDEO|*.avi;*.mov;*.wmv;*.mpg;*.vob;*.mpeg|All Files|*.*"));
+    m_dirDialog1 = new FolderDialogComponent(this, QStringLiteral("DirDialog1"));
+    m_dirDialog1->setTitle(QStringLiteral("Select Folder"));
+    m_openDialogList = new FileDialogComponent(this, QStringLiteral("OpenDialogList"));
+    m_saveDialogList = new FileDialogComponent(this, QStringLiteral("SaveDialogList"));
+    for (FileDialogComponent* list : {m_openDialogList, m_saveDialogList}) {
+        list->setFilter(QStringLiteral("MX List|*.mxl|All Files|*.*"));
+        list->setDefaultExt(QStringLiteral("mxl"));
+    }
+
+    openDialog1 = [this] { return runFileDialog(*m_openDialog1, false, true); };
+    dirDialog1 = [this] {
+        const QString folder = QFileDialog::getExistingDirectory(this, m_dirDialog1->title());
+        if (!folder.isEmpty()) {
+            m_dirDialog1->setDirName(folder);
+        }
+        return folder;
+    };
+    // Several list files may be chosen; only the first is read.
+    openDialogList = [this] { return runFileDialog(*m_openDialogList, false, true).value(0); };
+    saveDialogList = [this] { return runFileDialog(*m_saveDialogList, true, false).value(0); };
+}
+
+QStringList TForm1::runFileDialog(const FileDialogComponent& component, bool save, bool many) {
+    QStringList filters = component.nameFilters();
+    // "*.*" would hide files without a dot here; "All Files" means all of them.
+    filters.replaceInStrings(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
+    QFileDialog dialog(this, component.title());
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(component.defaultExt());
+    if (save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    } else {
+        dialog.setFileMode(many ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    }
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
 }
 
 void TForm1::AddFileBtnClick() {
@@ -369,6 +411,15 @@ void TForm1::FormActivate() {
     m_activated = true;
     guarded([this] {
         loadSettings();
+        if (m_optionsForm) {
+            // Filling the list is no choice: the box shows nothing until the user picks.
+            QComboBox* list = m_optionsForm->cbblang();
+            const QSignalBlocker blocker(list);
+            for (int i = 0; i < LangManager().GetLanguageCount(); ++i) {
+                list->addItem(LangManager().GetLanguageNameAt(i));
+            }
+            list->setCurrentIndex(-1);
+        }
         if (!m_arguments.isEmpty()) {
             ShowUsage();
         }

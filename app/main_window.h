@@ -20,7 +20,10 @@ class QMenu;
 
 namespace mx {
 
+class FileDialogComponent;
+class FolderDialogComponent;
 class ImageButton;
+class QtLanguageController;
 class TFormAbout;
 class TNARVHelp;
 class LogView;
@@ -40,7 +43,7 @@ public:
     ~TForm1() override;
 
     // The options dialog, created after the main window by the program entry.
-    void setOptionsForm(TOptionsForm* form) { m_optionsForm = form; }
+    void setOptionsForm(TOptionsForm* form);
     // The about box, created after the options dialog.
     void setAboutForm(TFormAbout* form) { m_aboutForm = form; }
     // The help bridge; null when creating it failed.
@@ -114,6 +117,9 @@ protected:
 
 private:
     void buildWindow();
+    void buildDialogs();
+    // Runs a file dialog by its component's settings; empty for a cancel.
+    QStringList runFileDialog(const FileDialogComponent& component, bool save, bool many);
     void bindJobList();
     // LoadSettings into the live options, and the spin controls of the options dialog.
     void loadSettings();
@@ -136,6 +142,11 @@ private:
     TOptionsForm* m_optionsForm = nullptr;
     TFormAbout* m_aboutForm = nullptr;
     TNARVHelp* m_help = nullptr;
+    FileDialogComponent* m_openDialog1 = nullptr;
+    FolderDialogComponent* m_dirDialog1 = nullptr;
+    FileDialogComponent* m_openDialogList = nullptr;
+    FileDialogComponent* m_saveDialogList = nullptr;
+    QtLanguageController* m_language = nullptr;
 
     QTableWidget* m_fileList = nullptr;
     LogView* m_logView = nullptr;

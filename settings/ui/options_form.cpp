@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include "i18n/form_table.h"
+#include "i18n/widgets/qt_language_controller.h"
 #include "widgets/design_scale.h"
 #include "widgets/folder_edit.h"
 #include "widgets/up_down.h"
@@ -161,6 +163,10 @@ TOptionsForm::TOptionsForm(ExtractionOptions& options, QWidget* parent)
     for (OptionField field : kStoredOptionFields) {
         showField(field);
     }
+
+    // Translated into the current language as it is created.
+    auto* translator = new QtLanguageController(this);
+    translator->load(formLangData(QStringLiteral("OptionsForm")));
 }
 
 QGroupBox* TOptionsForm::group(const char* name, const QString& caption, int left, int top,

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "app/main_window.h"
+#include "core/program_folder.h"
+#include "help/help_bridge.h"
+#include "i18n/language_manager.h"
+#include "settings/settings_file.h"
+#include "settings/ui/options_form.h"
+
+namespace mx {
+namespace {
+
+// Every text a user reads in a window: titles, captions, column headers, menu items.
+QStringList visibleTexts(QWidget* window) {
+    QStringList texts{window->windowTitle()};
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        texts << button->objectName() + '=' + button->text();
+    }
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        texts << label->objectName() + '=' + label->text();
+    }
+    for (QGroupBox* box : window->findChildren<QGroupBox*>()) {
+        texts << box->objectName() + '=' + box->title();
+    }
+    for (QTableWidget* table : window->findChildren<QTableWidget*>()) {
+        for (int i = 0; i < table->columnCount(); ++i) {
+            texts << table->objectName() + '=' + table->horizontalHeaderItem(i)->text();
+        }
+    }
+    for (QMenu* menu : window->findChildren<QMenu*>()) {
+        for (QAction* action : menu->actions()) {
+            texts << action->objectName() + '=' + action->text();
+        }
+    }
+    return texts;
+}
+
+class LanguageWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_folder.isValid());
+        setProgramFolderForTesting(m_folder.path());
+        setHelpMessageFunction([](const QString&) {});
+        for (const char* name : {"german.lng", "russian.lng"}) {
+            ASSERT_TRUE(QFile::copy(QStringLiteral(MX_LANG_DIR "/") + name,
+                                    m_folder.filePath(QString::fromLatin1(name))));
+        }
+    }
+    void TearDown() override {
+        m_dialog.reset();
+        m_form.reset();
+        LangManager().SetCurrentLanguage(1033);
+        setProgramFolderForTesting(QString());
+        setHelpMessageFunction({});
+    }
+
+    void start() {
+        m_dialog.reset();
+        m_form.reset();
+        m_form = std::make_unique<TForm1>(m_options, QStringList{});
+        m_form->showError = [this](const QString& text) { m_errors << text; };
+        m_dialog = std::make_unique<TOptionsForm>(m_options, m_form.get());
+        m_form->setOptionsForm(m_dialog.get());
+        m_form->FormActivate();
+    }
+
+    int indexOf(int languageId) {
+        for (int i = 0; i < LangManager().GetLanguageCount(); ++i) {
+            if (LangManager().GetLanguageIdAt(i) == languageId) {
+                return i;
+            }
+        }
+        return -1;
+    }
+
+    QTemporaryDir m_folder;
+    ExtractionOptions m_options;
+    std::unique_ptr<TForm1> m_form;
+    std::unique_ptr<TOptionsForm> m_dialog;
+    QStringList m_errors;
+};
+
+TEST_F(LanguageWindowTest, SwitchingToGermanAndBackTranslatesBothWindowsCompletely) {
+    start();
+    QComboBox* list = m_dialog->cbblang();
+    ASSERT_EQ(list->count(), 3);  // built-in, German, Russian, each once
+    EXPECT_EQ(list->currentIndex(), -1);
+    const QStringList mainBuiltIn = visibleTexts(m_form.get());
+    const QStringList dialogBuiltIn = visibleTexts(m_dialog.get());
+
+    list->setCurrentIndex(indexOf(1031));
+    EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join(' ').toStdString();
+    EXPECT_EQ(m_dialog->cbblangTag(), 1031);
+    EXPECT_EQ(m_form->windowTitle(), "Moxelby Bildextraktor");
+    EXPECT_EQ(m_form->findChild<QAbstractButton*>("BtnExit")->text(), "Beenden");
+    EXPECT_EQ(m_form->fileListView()->horizontalHeaderItem(1)->text(), "Dateiname");
+    EXPECT_EQ(m_form->findChild<QAction*>("ClearList1")->text(), "Liste leeren");
+    EXPECT_EQ(m_dialog->windowTitle(), "Optionen");
+    EXPECT_EQ(m_dialog->saveButton()->text(), "Speichern");
+    // Every caption that has a German text shows it.
+    const QStringList mainGerman = visibleTexts(m_form.get());
+    const QStringList dialogGerman = visibleTexts(m_dialog.get());
+    int changed = 0;
+    for (int i = 0; i < mainBuiltIn.size(); ++i) {
+        changed += mainBuiltIn[i] != mainGerman[i];
+    }
+    for (int i = 0; i < dialogBuiltIn.size(); ++i) {
+        changed += dialogBuiltIn[i] != dialogGerman[i];
+    }
+    EXPECT_GE(changed, 45);
+
+    list->setCurrentIndex(indexOf(1033));
+    EXPECT_EQ(visibleTexts(m_form.get()), mainBuiltIn);
+    EXPECT_EQ(visibleTexts(m_dialog.get()), dialogBuiltIn);
+}
+
+TEST_F(LanguageWindowTest, ConfirmedLanguageIsWrittenAtCloseAndUsedAtTheNextStart) {
+    start();
+    QTimer::singleShot(0, [this] {
+        m_dialog->cbblang()->setCurrentIndex(indexOf(1049));
+        m_dialog->saveButton()->click();
+    });
+    m_form->OptionsBtnClick();
+    EXPECT_EQ(m_options.language(), 1049);
+    m_form->close();
+    EXPECT_EQ(LoadLanguageSetting(settingsFilePath()), 1049);
+
+    LangManager().SetCurrentLanguage(1033);
+    start();
+    EXPECT_EQ(LangManager().GetCurrentLanguage(), 1049);
+    EXPECT_EQ(m_form->findChild<QAbstractButton*>("BtnExit")->text(), QString::fromUtf8("Выход"));
+
+    // A choice that ends with Cancel keeps the screen in that language but is not kept.
+    QTimer::singleShot(0, [this] {
+        m_dialog->cbblang()->setCurrentIndex(indexOf(1031));
+        m_dialog->cancelButton()->click();
+    });
+    m_form->OptionsBtnClick();
+    EXPECT_EQ(LangManager().GetCurrentLanguage(), 1031);
+    EXPECT_EQ(m_options.language(), 1049);
+
+    // Free text typed into the list picks the built-in language.
+    m_dialog->cbblang()->setEditText(QStringLiteral("Klingon"));
+    EXPECT_EQ(LangManager().GetCurrentLanguage(), 1033);
+    EXPECT_EQ(m_dialog->cbblangTag(), 1033);
+}
+
+}  // namespace
+}  // namespace mx
