@@ -65,7 +65,8 @@ private:
     bool showFrameAt(int64_t target);
     bool canDecodeForward(int64_t target) const;
     bool seekAndDecode(int64_t target);
-    bool seekTo(int64_t timestamp, bool fromStart);
+    bool seekTo(int64_t timestamp);
+    bool seekToStart(bool byBytes);
     void restartDecoding(bool atStreamStart);
     Outcome decodeUntil(int64_t target);
     void feedPacket(int64_t target);
@@ -105,6 +106,7 @@ private:
         false;  // m_shown is the stream's first frame: it stands for any earlier time
     int64_t m_shownPts = 0;
     int64_t m_aheadPts = 0;
+    int64_t m_firstPtsAfterSeek = AV_NOPTS_VALUE;
     int64_t m_lastPts = AV_NOPTS_VALUE;
     int64_t m_lastFedDts = AV_NOPTS_VALUE;
     std::array<int64_t, 32> m_recentPts{};  // pts of the packets fed last, as a ring
@@ -292,34 +294,47 @@ bool FfmpegVideoSource::seekAndDecode(int64_t target) {
         if (timestamp <= m_startTicks) {
             break;
         }
-        if (!seekTo(timestamp, false)) {
+        if (!seekTo(timestamp)) {
             continue;
         }
         if (decodeUntil(target) == Outcome::Found) {
             return true;
         }
     }
-    if (!seekTo(m_startTicks, true)) {
-        return false;
+    // Streams searched by time stamps (MPEG transport streams) can stop a few frames short of
+    // their start; reading from the first byte then starts truly at the start.
+    if (seekToStart(false) && decodeUntil(target) == Outcome::Found &&
+        m_firstPtsAfterSeek <= m_startTicks) {
+        return true;
     }
-    if (decodeUntil(target) == Outcome::Found) {
+    if (seekToStart(true) && decodeUntil(target) == Outcome::Found) {
+        return true;
+    }
+    if (seekToStart(false) && decodeUntil(target) == Outcome::Found) {
         return true;
     }
     m_undecodable = true;
     return false;
 }
 
-bool FfmpegVideoSource::seekTo(int64_t timestamp, bool fromStart) {
+bool FfmpegVideoSource::seekTo(int64_t timestamp) {
+    if (av_seek_frame(m_format.get(), m_stream->index, timestamp, AVSEEK_FLAG_BACKWARD) < 0) {
+        return false;
+    }
+    restartDecoding(false);
+    return true;
+}
+
+bool FfmpegVideoSource::seekToStart(bool byBytes) {
     AVFormatContext* format = m_format.get();
     const int index = m_stream->index;
-    bool done = av_seek_frame(format, index, timestamp, AVSEEK_FLAG_BACKWARD) >= 0;
-    if (!done && fromStart) {
-        done = avformat_seek_file(format, index, std::numeric_limits<int64_t>::min(), timestamp,
-                                  timestamp, 0) >= 0 ||
-               av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
-    }
+    const bool done =
+        byBytes ? av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) >= 0
+                : av_seek_frame(format, index, m_startTicks, AVSEEK_FLAG_BACKWARD) >= 0 ||
+                      avformat_seek_file(format, index, std::numeric_limits<int64_t>::min(),
+                                         m_startTicks, m_startTicks, 0) >= 0;
     if (done) {
-        restartDecoding(fromStart);
+        restartDecoding(true);
     }
     return done;
 }
@@ -335,6 +350,7 @@ void FfmpegVideoSource::restartDecoding(bool atStreamStart) {
     m_hasShown = false;
     m_hasAhead = false;
     m_shownIsFirst = false;
+    m_firstPtsAfterSeek = AV_NOPTS_VALUE;
     m_lastPts = AV_NOPTS_VALUE;
     m_lastFedDts = AV_NOPTS_VALUE;
     m_recentCount = 0;
@@ -383,6 +399,9 @@ FfmpegVideoSource::Outcome FfmpegVideoSource::decodeUntil(int64_t target) {
         m_waitingForKey = false;
         const bool first = m_atStreamStart;
         m_atStreamStart = false;
+        if (first) {
+            m_firstPtsAfterSeek = pts;
+        }
         if (pts <= target || (first && !m_hasShown)) {
             std::swap(m_shown, m_decoded);
             av_frame_unref(m_decoded.get());

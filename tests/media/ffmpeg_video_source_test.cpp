@@ -98,6 +98,12 @@ const Container kContainers[] = {
     {"mpeg2.mpg",
      {"-c:v", "mpeg2video", "-g", "15", "-bf", "2", "-q:v", "3", "-f", "mpeg"},
      evenFrameTime},
+    {"h264.ts",
+     {"-c:v", "libx264", "-g", "30", "-bf", "3", "-pix_fmt", "yuv420p", "-f", "mpegts"},
+     evenFrameTime},
+    {"vp9.webm",
+     {"-c:v", "libvpx-vp9", "-g", "30", "-deadline", "realtime", "-cpu-used", "8", "-b:v", "1M"},
+     evenFrameTime},
     {"uneven.mkv", {"-fps_mode", "passthrough", "-c:v", "libx264", "-g", "40"}, unevenFrameTime},
 };
 
