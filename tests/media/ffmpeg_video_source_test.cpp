@@ -46,6 +46,7 @@ struct Container {
     const char* name;
     QStringList args;
     std::function<double(int)> frameTime;
+    QString filters;  // retiming after the index is painted
 };
 
 class VideoSourceTest : public ::testing::Test {
@@ -65,10 +66,7 @@ protected:
             spec.rate = kRate;
             spec.seconds = kSeconds;
             spec.outputArgs = container.args;
-            if (container.frameTime == nullptr || container.name == QString("uneven.mkv")) {
-                spec.extraFilters =
-                    "settb=1/1000,setpts=(N*0.04+0.02*mod(N\\,2)+0.5*floor(N/50))/TB";
-            }
+            spec.extraFilters = container.filters;
             EXPECT_TRUE(makeIndexedClip(file, spec));
         }
         return file;
@@ -93,18 +91,27 @@ protected:
 };
 
 const Container kContainers[] = {
-    {"h264.mp4", {"-c:v", "libx264", "-g", "30", "-bf", "3", "-pix_fmt", "yuv420p"}, evenFrameTime},
-    {"mpeg4.avi", {"-c:v", "mpeg4", "-g", "30", "-bf", "2", "-q:v", "3"}, evenFrameTime},
+    {"h264.mp4",
+     {"-c:v", "libx264", "-g", "30", "-bf", "3", "-pix_fmt", "yuv420p"},
+     evenFrameTime,
+     {}},
+    {"mpeg4.avi", {"-c:v", "mpeg4", "-g", "30", "-bf", "2", "-q:v", "3"}, evenFrameTime, {}},
     {"mpeg2.mpg",
      {"-c:v", "mpeg2video", "-g", "15", "-bf", "2", "-q:v", "3", "-f", "mpeg"},
-     evenFrameTime},
+     evenFrameTime,
+     {}},
     {"h264.ts",
      {"-c:v", "libx264", "-g", "30", "-bf", "3", "-pix_fmt", "yuv420p", "-f", "mpegts"},
-     evenFrameTime},
+     evenFrameTime,
+     {}},
     {"vp9.webm",
      {"-c:v", "libvpx-vp9", "-g", "30", "-deadline", "realtime", "-cpu-used", "8", "-b:v", "1M"},
-     evenFrameTime},
-    {"uneven.mkv", {"-fps_mode", "passthrough", "-c:v", "libx264", "-g", "40"}, unevenFrameTime},
+     evenFrameTime,
+     {}},
+    {"uneven.mkv",
+     {"-fps_mode", "passthrough", "-c:v", "libx264", "-g", "40"},
+     unevenFrameTime,
+     "settb=1/1000,setpts=(N*0.04+0.02*mod(N\\,2)+0.5*floor(N/50))/TB"},
 };
 
 TEST_F(VideoSourceTest, TakesTheFrameShownAtEachTimeInEveryContainer) {
