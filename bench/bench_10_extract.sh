@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Eleven frames of a 60 s clip at i * 60 / 12 s: the console tool against the ffmpeg CLI
 # (accurate input seeking, one process per frame) and ffmpegthumbnailer (one process per
-# frame). Each figure is the median of three runs; ratios are ours / ffmpeg CLI.
+# frame). Each figure is the median of three runs, wall time and in brackets CPU time (user +
+# system of all processes); ratios are ours / ffmpeg CLI.
 # Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh sets both).
 set -euo pipefail
+source "$(dirname "$0")/timing.sh"
 work="$MX_BENCH_WORK/extract"
 mkdir -p "$work"
 count=11
@@ -57,32 +59,24 @@ thumbnailer() {
     done
 }
 
-# Median wall time of three runs of "$@" (the last argument is a fresh output folder per run).
-median3() {
-    local times=()
-    for run in 1 2 3; do
-        local out
-        out=$(mktemp -d "$work/out.XXXXXX")
-        local start end
-        start=$(date +%s.%N)
-        "$@" "$out"
-        end=$(date +%s.%N)
-        times+=("$(python3 -c "print($end - $start)")")
-        rm -rf "$out"
-    done
-    printf '%s\n' "${times[@]}" | sort -g | sed -n 2p
+
+export MEDIAN3_CPU=1
+# "wall s (cpu s)" for one median3 result, and the ratio of two results in wall and CPU time.
+show() { python3 -c "w, c = '$1'.split(); print(f'{float(w):.3f} s (cpu {float(c):.3f} s)', end='')"; }
+ratio() {
+    python3 -c "a = [float(x) for x in '$1'.split()]; b = [float(x) for x in '$2'.split()]
+print(f'ratio {a[0] / b[0]:.2f} (cpu {a[1] / b[1]:.2f})', end='')"
 }
 
 for clip in "$clip_hd" "$clip_sd"; do
     echo "-- $(basename "$clip"), $count frames"
     ours_s=$(median3 ours "$clip")
     ffmpeg_s=$(median3 ffmpeg_cli "$clip")
-    line=$(python3 -c "print(f'$ours_name {$ours_s:.3f} s   ffmpeg CLI {$ffmpeg_s:.3f} s   ratio {$ours_s / $ffmpeg_s:.2f}')")
+    echo "$ours_name $(show "$ours_s")   ffmpeg CLI $(show "$ffmpeg_s")   $(ratio "$ours_s" "$ffmpeg_s")"
     if command -v ffmpegthumbnailer >/dev/null; then
         thumb_s=$(median3 thumbnailer "$clip")
-        line+=$(python3 -c "print(f'   ffmpegthumbnailer {$thumb_s:.3f} s   ratio {$ours_s / $thumb_s:.2f}')")
+        echo "    ffmpegthumbnailer $(show "$thumb_s")   ours / it: $(ratio "$ours_s" "$thumb_s")"
     fi
-    echo "$line"
 done
 
 # Many captures per file must cost about one pass over the file: 59 frames one second apart
@@ -90,4 +84,4 @@ done
 echo "-- $(basename "$clip_hd"), 59 frames 1 s apart"
 many_s=$(median3 ours_many "$clip_hd")
 pass_s=$(median3 decode_all "$clip_hd")
-python3 -c "print(f'$ours_name {$many_s:.3f} s   ffmpeg CLI decoding it all {$pass_s:.3f} s   ratio {$many_s / $pass_s:.2f}')"
+echo "$ours_name $(show "$many_s")   ffmpeg CLI decoding it all $(show "$pass_s")   $(ratio "$many_s" "$pass_s")"
