@@ -44,10 +44,12 @@ std::optional<CapturedFrame> frameFromDib(const QByteArray& dib) {
     // read as such rather than rejected.
     const std::int64_t packedStride = width * bits / 8;
     const std::int64_t paddedStride = (width * bits + 31) / 32 * 4;
+    // Compared by division: stride * rows can pass 64 bits for a hostile header.
+    auto fits = [&](std::int64_t stride) { return stride > 0 && rows <= available / stride; };
     std::int64_t stride = paddedStride;
-    if (paddedStride * rows > available) {
+    if (!fits(paddedStride)) {
         stride = packedStride;
-        if (packedStride * rows > available) {
+        if (!fits(packedStride)) {
             return std::nullopt;
         }
     }

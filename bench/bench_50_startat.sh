@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# "Start at" 0, one frame every second across the 60 s 1080p clip (60 JPEG frames) through the
+# console tool with a job list, against the ffmpeg CLI taking the same 60 positions one process
+# each and against one sequential ffmpeg pass writing a JPEG per second (-vf fps=1). Medians of
+# three runs; ratios are ours / theirs. Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh sets
+# both) and the clip that bench_10_extract.sh makes.
+set -euo pipefail
+work="$MX_BENCH_WORK/startat"
+mkdir -p "$work"
+clip="$MX_BENCH_WORK/extract/testsrc2_1080p_60s.mp4"
+if [ ! -s "$clip" ]; then
+    echo "run bench_10_extract.sh first: it makes $clip" >&2
+    exit 1
+fi
+
+ours() {
+    # The job list carries the options: Start at 0, every 1 s, JPEG 75, numbered names.
+    printf '%s\r\n' "$clip" options BMPBtn_Checked=FALSE 480 5 75 "$1" 0 1 JPGBtn_Checked=TRUE \
+        rbAutoWidth_Checked=TRUE rbFrameFile_Checked=FALSE rbMatrix_Checked=FALSE \
+        rbProport_Checked=TRUE rbRandom_Checked=FALSE chkAddNumber_Checked=TRUE \
+        chkFolder_Checked=FALSE chkSec_Checked=FALSE rbEverSec_Checked=TRUE \
+        chktime_Checked=FALSE chkFilename_Checked=FALSE >"$1/jobs.mxl"
+    "$MX_BUILD/cli/mx_cons" "$1/jobs.mxl" >"$work/mx_cons.log" 2>&1
+}
+
+ffmpeg_cli() {
+    for t in $(seq 1 60); do
+        ffmpeg -hide_banner -loglevel error -y -ss "$t" -i "$clip" -frames:v 1 "$1/ffmpeg_$t.jpg"
+    done
+}
+
+sequential() {
+    ffmpeg -hide_banner -loglevel error -y -i "$clip" -vf fps=1 -q:v 5 "$1/seq_%03d.jpg"
+}
+
+median3() {
+    local times=()
+    for run in 1 2 3; do
+        local out start end
+        out=$(mktemp -d "$work/out.XXXXXX")
+        start=$(date +%s.%N)
+        "$@" "$out"
+        end=$(date +%s.%N)
+        times+=("$(python3 -c "print($end - $start)")")
+        rm -rf "$out"
+    done
+    printf '%s\n' "${times[@]}" | sort -g | sed -n 2p
+}
+
+check=$(mktemp -d "$work/out.XXXXXX")
+ours "$check"
+echo "-- $(basename "$clip"), Start at 0 every 1 s ($(find "$check" -name '*.jpg' | wc -l) JPEG frames)"
+rm -rf "$check"
+ours_s=$(median3 ours)
+cli_s=$(median3 ffmpeg_cli)
+seq_s=$(median3 sequential)
+python3 -c "print(f'mx_cons {$ours_s:.3f} s   ffmpeg CLI x60 {$cli_s:.3f} s   ratio {$ours_s / $cli_s:.2f}   one ffmpeg pass {$seq_s:.3f} s   ratio {$ours_s / $seq_s:.2f}')"
