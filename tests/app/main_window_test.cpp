@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -236,6 +237,81 @@ TEST_F(MainWindowTest, CloseWritesTheLanguageAndStillClosesWhenItCannot) {
     EXPECT_TRUE(m_form->close());
     ASSERT_EQ(m_errors.size(), 1);
     EXPECT_TRUE(m_errors[0].startsWith("Unable to write to ")) << m_errors[0].toStdString();
+}
+
+TEST_F(MainWindowTest, ANumberFieldThatIsNotANumberStopsTheRunBeforeAnyRow) {
+    ASSERT_TRUE(test::writeFile(iniPath(), "[options]\r\nFrameNumberEdit=abc\r\n"));
+    create();
+    m_form->dropPaths({"/v/a.avi"});
+    m_form->activityLog().LogMessage(QStringLiteral("from before"));
+    EXPECT_THROW(m_form->StartExtractBtnClick(), ConvertError);
+    EXPECT_TRUE(m_form->activityLog().texts().isEmpty());
+    EXPECT_FALSE(m_form->isRunning());
+}
+
+TEST_F(MainWindowTest, OpeningAJobListThatIsMissingOrCutShort) {
+    create();
+    m_form->openDialogList = [this] { return m_folder.filePath("missing.mxl"); };
+    EXPECT_THROW(m_form->BtnOpenListClick(), Error);
+    EXPECT_EQ(m_form->jobList().count(), 0);
+
+    ASSERT_TRUE(test::writeFile(m_folder.filePath("short.mxl"), "/v/a.avi\r\n/v/b.avi\r\n"));
+    m_form->openDialogList = [this] { return m_folder.filePath("short.mxl"); };
+    m_form->BtnOpenListClick();
+    EXPECT_EQ(m_form->jobList().count(), 2);
+    ASSERT_EQ(m_errors.size(), 1);
+    EXPECT_TRUE(m_errors[0].contains("ends before its options"));
+
+    // Saved and opened again: the same rows appended, numbered by the file.
+    m_form->saveDialogList = [this] { return m_folder.filePath("again.mxl"); };
+    m_form->BtnSaveListClick();
+    m_form->openDialogList = [this] { return m_folder.filePath("again.mxl"); };
+    m_form->BtnOpenListClick();
+    QStringList numbers;
+    for (const JobRow& row : m_form->jobList().rows()) {
+        numbers << row.number;
+    }
+    EXPECT_EQ(numbers, (QStringList{"1", "2", "1", "2"}));
+}
+
+TEST_F(MainWindowTest, DialogsOpenedManyTimesNeitherReloadNorRefillTheLanguageList) {
+    create();
+    m_form->FormActivate();
+    const int languages = m_dialog->cbblang()->count();
+    for (int i = 0; i < 3; ++i) {
+        runOptions(false);
+        m_form->FormActivate();
+    }
+    EXPECT_EQ(m_dialog->cbblang()->count(), languages);
+}
+
+TEST_F(MainWindowTest, FolderFieldIgnoresTheClipboardAndStartsThePickerByItsRules) {
+    create();
+    FolderEdit* path = m_dialog->pathEdit();
+    path->setText(QStringLiteral("abc"));
+    QTest::keySequence(path->lineEdit(), QKeySequence::SelectAll);
+    QTest::keySequence(path->lineEdit(), QKeySequence::Cut);
+    EXPECT_EQ(path->text(), "abc");
+    QTest::keySequence(path->lineEdit(), QKeySequence::Paste);
+    EXPECT_EQ(path->text(), "abc");
+    QTest::keyClick(path->lineEdit(), Qt::Key_End);
+    QTest::keyClicks(path->lineEdit(), "d");  // typing still works
+    EXPECT_EQ(m_options.pathEdit(), "abcd");
+
+    EXPECT_EQ(path->pickerStartFolder(), QDir::rootPath());  // names no folder
+    path->setText(m_folder.path());
+    EXPECT_EQ(path->pickerStartFolder(), m_folder.path());
+    QString started;
+    path->setPicker([&](QWidget*, const QString& start) {
+        started = start;
+        return m_folder.path() + "/chosen";
+    });
+    path->setText(QString());
+    path->browse();
+    EXPECT_EQ(started, QDir::rootPath());
+    EXPECT_EQ(m_options.pathEdit(), m_folder.path() + "/chosen");
+    path->setText(QString());
+    EXPECT_EQ(path->pickerStartFolder(), m_folder.path() + "/chosen");  // the last confirmed
 }
 
 TEST_F(MainWindowTest, HelpButtonShowsTheInterfaceTopicAndAboutClosesWithOk) {
