@@ -48,19 +48,8 @@ ffmpeg_sheet() {
         "$1/ffmpeg_sheet.jpg"
 }
 
-median3() {
-    local times=()
-    for run in 1 2 3; do
-        local out start end
-        out=$(mktemp -d "$work/out.XXXXXX")
-        start=$(date +%s.%N)
-        "$@" "$out"
-        end=$(date +%s.%N)
-        times+=("$(python3 -c "print($end - $start)")")
-        rm -rf "$out"
-    done
-    printf '%s\n' "${times[@]}" | sort -g | sed -n 2p
-}
+# shellcheck source=timing.sh
+source "$(dirname "$0")/timing.sh"
 
 # The job list form of the console tool when a trial run makes a sheet; until then the
 # stand-in that drives the engine with the same options.

@@ -33,19 +33,8 @@ sequential() {
     ffmpeg -hide_banner -loglevel error -y -i "$clip" -vf fps=1 -q:v 5 "$1/seq_%03d.jpg"
 }
 
-median3() {
-    local times=()
-    for run in 1 2 3; do
-        local out start end
-        out=$(mktemp -d "$work/out.XXXXXX")
-        start=$(date +%s.%N)
-        "$@" "$out"
-        end=$(date +%s.%N)
-        times+=("$(python3 -c "print($end - $start)")")
-        rm -rf "$out"
-    done
-    printf '%s\n' "${times[@]}" | sort -g | sed -n 2p
-}
+# shellcheck source=timing.sh
+source "$(dirname "$0")/timing.sh"
 
 check=$(mktemp -d "$work/out.XXXXXX")
 ours "$check"

@@ -17,8 +17,8 @@ struct TSearchRec {
     QDateTime modified;
 };
 
-// The specifications a search text stands for: the first is the text up to the first ";", and
-// every further piece is appended to the folder part (up to the last "/") of the specification
+// The search patterns a search text stands for: the first is the text up to the first ";", and
+// every further piece is appended to the folder part (up to the last "/") of the pattern
 // before it. "/v/*.avi;*.mov" gives "/v/*.avi" and "/v/*.mov"; an empty piece gives the folder
 // alone, a trailing ";" nothing.
 QStringList searchSpecifications(const QString& searchFile);
