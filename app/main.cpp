@@ -2,12 +2,14 @@
 
 #include "app/application_title.h"
 #include "app/main_window.h"
+#include "core/allocator_tuning.h"
 #include "help/form_about.h"
 #include "help/help_bridge.h"
 #include "settings/extraction_options.h"
 #include "settings/ui/options_form.h"
 
 int main(int argc, char** argv) {
+    mx::tuneAllocatorForLargeFrames();
     QApplication app(argc, argv);
     mx::setApplicationTitle(QStringLiteral("Moxelby Frame Extractor"));
     mx::HelpModule helpModule;  // before any window; ends before the application object

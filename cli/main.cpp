@@ -9,6 +9,7 @@
 #include "cli/console_arguments.h"
 #include "cli/console_host.h"
 #include "core/abort_flag.h"
+#include "core/allocator_tuning.h"
 #include "core/error.h"
 #include "engine/batch_run.h"
 #include "engine/extraction_engine.h"
@@ -96,6 +97,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     quietRuntimeFolderWarning();
+    mx::tuneAllocatorForLargeFrames();
     QGuiApplication app(argc, argv);
     const ConsoleCommand command =
         parseConsoleArguments(QCoreApplication::arguments().mid(1), QDir::currentPath());
