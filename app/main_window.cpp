@@ -99,6 +99,7 @@ void TForm1::buildWindow() {
     setProperty("HelpKeyword", QStringLiteral("Welcome_topic"));
     setProperty("HelpContext", 1);
     setWindowIcon(applicationIcon());
+    setFont(designFont());
     resize(scaled(QSize(756, 542)));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());

@@ -25,6 +25,12 @@ QSize scaled(const QSize& s) {
     return QSize(scaled(s.width()), scaled(s.height()));
 }
 
+QFont designFont() {
+    QFont font = QGuiApplication::font();
+    font.setPixelSize(scaled(12));
+    return font;
+}
+
 void placeAt(QWidget* widget, int left, int top, int width, int height) {
     widget->setGeometry(scaled(QRect(left, top, width, height)));
 }

@@ -1,8 +1,12 @@
 #include "widgets/image_button.h"
 
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
 #include <cmath>
 
 namespace mx {
@@ -12,6 +16,25 @@ ImageButton::ImageButton(QWidget* parent) : QToolButton(parent) {
     setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     setIconSize(QSize(32, 32));
     setFocusPolicy(Qt::TabFocus);
+}
+
+void ImageButton::paintEvent(QPaintEvent*) {
+    // Captions (in any language) are drawn whole: a caption wider than the narrow button is
+    // drawn in a smaller size rather than cut.
+    QStylePainter painter(this);
+    QStyleOptionToolButton option;
+    initStyleOption(&option);
+    QFont font = option.font;
+    if (font.pixelSize() <= 0) {
+        font.setPixelSize(QFontInfo(font).pixelSize());
+    }
+    while (font.pixelSize() > 8 &&
+           QFontMetrics(font).horizontalAdvance(option.text) > width() - 4) {
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    option.font = font;
+    painter.setFont(font);
+    painter.drawComplexControl(QStyle::CC_ToolButton, option);
 }
 
 namespace {

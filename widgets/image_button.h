@@ -10,6 +10,9 @@ class ImageButton : public QToolButton {
     Q_OBJECT
 public:
     explicit ImageButton(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // The main window's image list: nine 32 x 32 images, drawn in one consistent style.

@@ -30,6 +30,7 @@ TOptionsForm::TOptionsForm(ExtractionOptions& options, QWidget* parent)
     setProperty("HelpKeyword", QStringLiteral("setup"));
     setProperty("HelpContext", 1);
     setFixedSize(scaled(QSize(525, 405)));
+    setFont(designFont());
 
     QGroupBox* format = group("GroupBox6", QStringLiteral("Picture Format"), 8, 0, 329, 97);
     radio(format, OptionField::BMPBtn, QStringLiteral("BMPBtn"), 8, 16, 120);
@@ -158,6 +159,7 @@ TOptionsForm::TOptionsForm(ExtractionOptions& options, QWidget* parent)
     connect(m_trackBar, &QSlider::valueChanged, this, [this](int value) {
         m_options.setJpgTrackBar(value);
         m_qualityLabel->setText(qualityText(value));
+        m_qualityLabel->adjustSize();
     });
     connect(&m_options, &ExtractionOptions::changed, this, &TOptionsForm::showField);
     for (OptionField field : kStoredOptionFields) {
@@ -166,6 +168,12 @@ TOptionsForm::TOptionsForm(ExtractionOptions& options, QWidget* parent)
 
     // Translated into the current language as it is created.
     auto* translator = new QtLanguageController(this);
+    // Labels sit where the design puts them and take the width of their text in any language.
+    connect(translator, &QtLanguageController::languageChanged, this, [this] {
+        for (QLabel* label : findChildren<QLabel*>()) {
+            label->adjustSize();
+        }
+    });
     translator->load(formLangData(QStringLiteral("OptionsForm")));
 }
 
@@ -247,6 +255,7 @@ void TOptionsForm::showField(OptionField field) {
     } else if (field == OptionField::jpgTrackBar) {
         m_trackBar->setValue(m_options.jpgTrackBar());
         m_qualityLabel->setText(qualityText(m_options.jpgTrackBar()));
+        m_qualityLabel->adjustSize();
     }
 }
 
@@ -273,6 +282,7 @@ QString TOptionsForm::qualityText(int position) {
 
 void TOptionsForm::showEvent(QShowEvent* event) {
     m_qualityLabel->setText(qualityText(m_trackBar->value()));
+    m_qualityLabel->adjustSize();
     QDialog::showEvent(event);
 }
 
