@@ -11,6 +11,7 @@
 #include "app/main_window.h"
 #include "core/program_folder.h"
 #include "help/help_bridge.h"
+#include "help/help_window.h"
 #include "settings/ui/options_form.h"
 
 namespace {
@@ -33,7 +34,8 @@ int main(int argc, char** argv) {
     mx::setProgramFolderForTesting(args[1]);
     const QString out = args[2];
     mx::setApplicationTitle(QStringLiteral("Moxelby Frame Extractor"));
-    mx::setHelpMessageFunction([](const QString&) {});
+    mx::setHelpMessageFunction([](const QString& text) { qWarning("%s", qPrintable(text)); });
+    mx::HelpModule helpModule;
 
     mx::ExtractionOptions options;
     mx::TForm1 form(options, {});
@@ -64,7 +66,13 @@ int main(int argc, char** argv) {
         QTimer::singleShot(300, &form, [&] {
             save(&dialog, out + QStringLiteral("/options_dialog.png"));
             dialog.hide();
-            app.quit();
+            form.AboutBtnClick();  // the Help button
+            QTimer::singleShot(500, &form, [&] {
+                if (helpModule.viewer() && helpModule.viewer()->window()) {
+                    save(helpModule.viewer()->window(), out + QStringLiteral("/help_viewer.png"));
+                }
+                app.quit();
+            });
         });
     });
     return app.exec();

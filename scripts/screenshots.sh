@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots under Xvfb: the main window during a run of three generated
-# clips, and the options dialog. Writes docs/main_window.png and docs/options_dialog.png.
+# clips, the options dialog and the help viewer. Writes docs/main_window.png,
+# docs/options_dialog.png and docs/help_viewer.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh mx_screenshots >/dev/null
@@ -13,7 +14,7 @@ for name in beach city forest; do
         "$work/$name.mp4"
 done
 mkdir -p "$work/program" "$work/frames" docs
-cp lang/*.lng "$work/program/"
+cp lang/*.lng build/app/mxextractor_help.chm "$work/program/"
 # Settings of a typical run: 9 JPEG frames per file with time stamps, numbered.
 printf '%s\r\n' "[options]" "BMPBtn_Checked=0" "CustomH=480" "FrameNumberEdit=9" "jpgTrackBar=85" \
     "pathEdit=$work/frames" "edtSecStart=1" "edtEverSec=5" "JPGBtn=1" \
@@ -25,4 +26,4 @@ xvfb=$!
 sleep 1
 DISPLAY=:97 QT_QPA_PLATFORM=xcb build/app/mx_screenshots "$work/program" docs \
     "$work/beach.mp4" "$work/city.mp4" "$work/forest.mp4"
-ls -l docs/main_window.png docs/options_dialog.png
+ls -l docs/main_window.png docs/options_dialog.png docs/help_viewer.png
