@@ -35,11 +35,14 @@ std::FILE* progressTerminal() {
 QString ConsoleHost::progressText() const {
     // The file being worked on is the overall position + 1 while a run is under way.
     const int file = std::min(m_overallPos + 1, std::max(m_overallMax, 1));
-    return QStringLiteral("file %1/%2  frame %3/%4")
-        .arg(file)
-        .arg(m_overallMax)
-        .arg(m_filePos)
-        .arg(m_fileMax);
+    QString text =
+        QStringLiteral("file %1/%2  frame %3").arg(file).arg(m_overallMax).arg(m_filePos);
+    // "Start at" may take more captures than the bar's maximum (the frame count of the options);
+    // the count alone is then the honest figure.
+    if (m_filePos <= m_fileMax) {
+        text += QLatin1Char('/') + QString::number(m_fileMax);
+    }
+    return text;
 }
 
 void ConsoleHost::drawProgress() {

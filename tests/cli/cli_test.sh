@@ -84,6 +84,14 @@ check "it opens both files" test "$(grep -c $'\topen-' "$work/out")" = 2
 check "it makes a sheet per file" test "$(cd "$work/sheets" && ls)" = "$(printf 'clip.bmp\nsecond.bmp')"
 check "a sheet is 3 x 3 tiles under a 40-pixel band" \
     test "$(size_of "$work/sheets/clip.bmp")" = "960,760"
+# On a terminal, standard error carries a live progress line; the log on standard output does not.
+if command -v script >/dev/null; then
+    mkdir "$work/live"
+    script -qec "'$tool' '$clip' 3 jpg -o '$work/live' >'$work/live.out'" "$work/live.tty" \
+        </dev/null >/dev/null
+    check "a terminal shows the progress line" grep -aq "file 1/1  frame 3/3" "$work/live.tty"
+    check "the log stays free of it" bash -c "! grep -q 'file 1/1' '$work/live.out'"
+fi
 printf '%s\r\n' "$clip" >"$work/short.mxl"
 run "$work/short.mxl"
 check "a job list without options exits 1" rc_is 1
