@@ -142,8 +142,8 @@ void TForm1::buildWindow() {
         bar->setTextVisible(false);
         layout->addWidget(bar);
     }
-    updateBar(m_allPB, m_allMax, m_allPos);
-    updateBar(m_currentPB, m_currentMax, m_currentPos);
+    setProgress(m_allPB, m_allMax, m_allPos, m_allMax, m_allPos);
+    setProgress(m_currentPB, m_currentMax, m_currentPos, m_currentMax, m_currentPos);
 
     auto* panel = new QWidget(central);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -502,32 +502,28 @@ void TForm1::logMessage(const QString& text) {
     m_log.LogMessage(text);
 }
 
-void TForm1::updateBar(QProgressBar* bar, int maximum, int position) {
+void TForm1::setProgress(QProgressBar* bar, int& max, int& pos, int newMax, int newPos) {
+    max = newMax;
+    pos = std::clamp(newPos, 0, std::max(newMax, 0));
     // Qt shows a bar with an empty range as busy; show it empty instead.
-    bar->setRange(0, maximum > 0 ? maximum : 1);
-    bar->setValue(maximum > 0 ? std::clamp(position, 0, maximum) : 0);
+    bar->setRange(0, max > 0 ? max : 1);
+    bar->setValue(max > 0 ? pos : 0);
 }
 
 void TForm1::setFileProgressMax(int maximum) {
-    m_currentMax = maximum;
-    m_currentPos = std::clamp(m_currentPos, 0, std::max(maximum, 0));
-    updateBar(m_currentPB, m_currentMax, m_currentPos);
+    setProgress(m_currentPB, m_currentMax, m_currentPos, maximum, m_currentPos);
 }
 
 void TForm1::setFileProgressPos(int position) {
-    m_currentPos = std::clamp(position, 0, std::max(m_currentMax, 0));
-    updateBar(m_currentPB, m_currentMax, m_currentPos);
+    setProgress(m_currentPB, m_currentMax, m_currentPos, m_currentMax, position);
 }
 
 void TForm1::setOverallProgressMax(int maximum) {
-    m_allMax = maximum;
-    m_allPos = std::clamp(m_allPos, 0, std::max(maximum, 0));
-    updateBar(m_allPB, m_allMax, m_allPos);
+    setProgress(m_allPB, m_allMax, m_allPos, maximum, m_allPos);
 }
 
 void TForm1::setOverallProgressPos(int position) {
-    m_allPos = std::clamp(position, 0, std::max(m_allMax, 0));
-    updateBar(m_allPB, m_allMax, m_allPos);
+    setProgress(m_allPB, m_allMax, m_allPos, m_allMax, position);
 }
 
 void TForm1::setCaptionAndTitle(const QString& text) {

@@ -130,7 +130,8 @@ private:
     // Runs a handler the way the framework runs event handlers: an exception that leaves it is
     // shown by the standard error report and the rest of the handler is skipped.
     void guarded(const std::function<void()>& handler);
-    void updateBar(QProgressBar* bar, int maximum, int position);
+    // Stores a bar's maximum and its position (clamped into it) and shows them.
+    void setProgress(QProgressBar* bar, int& max, int& pos, int newMax, int newPos);
 
     ExtractionOptions& m_options;
     QStringList m_arguments;
