@@ -12,6 +12,11 @@ if [ "${1:-}" = "--sanitize" ]; then
     flags+=(-DMX_SANITIZE=ON -DMX_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=Debug)
 fi
 
+# A compiler cache, where one is installed, lets several checkouts share their object files.
+if command -v ccache >/dev/null 2>&1; then
+    flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 if [ ! -f "$dir/build.ninja" ]; then
     cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null
 fi
