@@ -25,6 +25,7 @@
 #include "app/log_view.h"
 #include "core/abort_flag.h"
 #include "core/error.h"
+#include "core/native_path.h"
 #include "core/program_folder.h"
 #include "engine/batch_run.h"
 #include "engine/ffmpeg/ffmpeg_video_source.h"
@@ -190,7 +191,7 @@ void TForm1::buildWindow() {
 void TForm1::bindJobList() {
     connect(&m_jobs, &JobList::rowAppended, this, [this](int index) {
         const JobRow& row = m_jobs.row(index);
-        appendReportRow(m_fileList, {row.number, row.path});
+        appendReportRow(m_fileList, {row.number, displayPath(row.path)});
     });
     connect(&m_jobs, &JobList::rowRemoved, m_fileList, &QTableWidget::removeRow);
     connect(&m_jobs, &JobList::cleared, this, [this] { m_fileList->setRowCount(0); });
@@ -499,7 +500,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::logMessage(const QString& text) {
-    m_log.LogMessage(text);
+    m_log.LogMessage(displayPath(text));
 }
 
 void TForm1::setProgress(QProgressBar* bar, int& max, int& pos, int newMax, int newPos) {
@@ -540,7 +541,7 @@ void TForm1::clearLog() {
 }
 
 void TForm1::setStatusText(const QString& text) {
-    m_statBar->showMessage(text);
+    m_statBar->showMessage(displayPath(text));
 }
 
 QString TForm1::statusText() const {
