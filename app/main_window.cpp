@@ -23,9 +23,11 @@
 
 #include "app/application_title.h"
 #include "app/log_view.h"
+#include "app/native_file_dialog.h"
 #include "core/abort_flag.h"
 #include "core/error.h"
 #include "core/native_path.h"
+#include "core/path_recovery.h"
 #include "core/program_folder.h"
 #include "engine/batch_run.h"
 #include "engine/ffmpeg/ffmpeg_video_source.h"
@@ -243,7 +245,11 @@ void TForm1::buildDialogs() {
 
     openDialog1 = [this] { return runFileDialog(*m_openDialog1, false, true); };
     dirDialog1 = [this] {
-        const QString folder = QFileDialog::getExistingDirectory(this, m_dirDialog1->title());
+        NativeFileDialog dialog(this, m_dirDialog1->title());
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        const QString folder =
+            dialog.exec() == QDialog::Accepted ? dialog.nativeSelectedFiles().value(0) : QString();
         if (!folder.isEmpty()) {
             m_dirDialog1->setDirName(folder);
         }
@@ -258,7 +264,7 @@ QStringList TForm1::runFileDialog(const FileDialogComponent& component, bool sav
     QStringList filters = component.nameFilters();
     // "*.*" would hide files without a dot here; "All Files" means all of them.
     filters.replaceInStrings(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
-    QFileDialog dialog(this, component.title());
+    NativeFileDialog dialog(this, component.title());
     dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(component.defaultExt());
     if (save) {
@@ -267,7 +273,7 @@ QStringList TForm1::runFileDialog(const FileDialogComponent& component, bool sav
     } else {
         dialog.setFileMode(many ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     }
-    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+    return dialog.exec() == QDialog::Accepted ? dialog.nativeSelectedFiles() : QStringList();
 }
 
 void TForm1::AddFileBtnClick() {
@@ -379,7 +385,7 @@ void TForm1::dropEvent(QDropEvent* event) {
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile()) {
-            paths << url.toLocalFile();
+            paths << nativeLocalFile(url);  // by its bytes: toLocalFile would mangle them
         }
     }
     dropPaths(paths);
