@@ -371,7 +371,7 @@ void TForm1::BtnOpenListClick() {
     if (!readJobListFile(path, m_jobs, m_options).optionsFound) {
         showError(
             QStringLiteral("The job list %1 ends before its options: only its paths were added.")
-                .arg(path));
+                .arg(displayPath(path)));
     }
 }
 
@@ -396,7 +396,7 @@ void TForm1::guarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const Error& e) {
-        showError(e.message());
+        showError(displayPath(e.message()));  // messages may name paths that are not text
     } catch (const std::exception& e) {
         showError(QString::fromUtf8(e.what()));
     }

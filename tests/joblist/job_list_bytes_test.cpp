@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/file_system_fixtures.h"
+#include "common/test_support.h"
 #include "core/error.h"
 #include "core/native_path.h"
 #include "joblist/job_list.h"
@@ -13,18 +14,6 @@ namespace {
 
 QString native(const QByteArray& bytes) {
     return decodeNativePath(bytes);
-}
-
-// The message of the Error the call throws; fails the test when it throws none.
-template <typename Call>
-QString errorOf(Call&& call) {
-    try {
-        call();
-    } catch (const Error& e) {
-        return e.message();
-    }
-    ADD_FAILURE() << "no error";
-    return QString();
 }
 
 TEST(JobListFileBytes, NamesThatAreNotUtf8AreWrittenAndReadByteForByte) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/file_system_fixtures.h"
+#include "common/test_support.h"
 #include "core/error.h"
 #include "settings/extraction_options.h"
 #include "settings/settings_file.h"
@@ -11,17 +12,6 @@ namespace {
 // The settings file as a user has it: 81 bytes, far inside any write buffer.
 const QByteArray kStored =
     "[options]\r\nlanguage=1031\r\nJPGBtn=1\r\nBMPBtn=0\r\njpgTrackBar=90\r\npathEdit=/x/yz/vw\r\n";
-
-template <typename Call>
-QString errorOf(Call&& call) {
-    try {
-        call();
-    } catch (const Error& e) {
-        return e.message();
-    }
-    ADD_FAILURE() << "no error";
-    return QString();
-}
 
 TEST(SettingsWrite, FullDiskReportsAndKeepsTheStoredFile) {
     ASSERT_EQ(kStored.size(), 81);
