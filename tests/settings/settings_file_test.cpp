@@ -100,6 +100,19 @@ TEST(Settings, SaveThenLoadRestoresEveryFieldAndEmptyGroups) {
     }
 }
 
+// The keys exactly as files in use carry them, in their order.
+TEST(Settings, SaveWritesTheNineteenKeysInTheirStoredSpelling) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("mxex2.ini");
+    SaveSettings(ExtractionOptions(), path);
+    EXPECT_EQ(readFile(path),
+              "[options]\r\nBMPBtn_Checked=0\r\nCustomH=480\r\nFrameNumberEdit=11\r\n"
+              "jpgTrackBar=75\r\npathEdit=e:\\tempvideo\\images\r\nedtSecStart=1\r\n"
+              "edtEverSec=5\r\nJPGBtn=1\r\nrbAutoWidth=0\r\nrbFrameFile=1\r\nrbMatrix=0\r\n"
+              "rbProport=1\r\nrbRandom=0\r\nchkAddNumber=0\r\nchkFolder=0\r\nchkSec=0\r\n"
+              "rbEverSec=0\r\nchktime=0\r\nchkFilename=0\r\n");
+}
+
 TEST(Settings, HandEditedValuesFollowTheEncodingRules) {
     Loaded words(
         "rbMatrix=true\r\nJPGBtn=yes\r\njpgTrackBar=abc\r\nchkSec=2\r\nchktime=0x1\r\n"
