@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 
 #include <QElapsedTimer>
-#include <QFile>
+#include <QHash>
 #include <memory>
+#include <utility>
 #include <vector>
+
+#include "core/native_path.h"
 
 namespace mx {
 namespace {
@@ -16,17 +19,22 @@ struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
 
+// Listings are read once per search for all masks: each mask walks the tree again in the
+// same order, but a folder is read from the disk only the first time.
 struct Entry {
     QString name;
+    QString folded;    // the name case-folded, for the masks
     bool isDirectory;  // a real folder, not a link to one
 };
+using Listing = std::shared_ptr<const std::vector<Entry>>;
 
-// All entries but "." and "..", in the order the file system returns them. The folder is
-// read whole and closed before anything is reported, so no listing stays open while handlers
-// and the message pump run.
-std::vector<Entry> listFolder(const QString& folder) {
-    std::vector<Entry> entries;
-    const QByteArray encoded = folder.isEmpty() ? QByteArray(".") : QFile::encodeName(folder);
+// All entries but "." and "..", in the order the file system returns them. Names are bytes:
+// they go through the lossless mapping both ways, so a name that is not UTF-8 is listed, and
+// its folder entered, with its exact bytes. The folder is read whole and closed before
+// anything is reported, so no listing stays open while handlers and the message pump run.
+Listing readFolder(const QString& folder) {
+    auto entries = std::make_shared<std::vector<Entry>>();
+    const QByteArray encoded = folder.isEmpty() ? QByteArray(".") : encodeNativePath(folder);
     std::unique_ptr<DIR, DirCloser> dir(opendir(encoded.constData()));
     if (!dir) {
         return entries;
@@ -42,15 +50,24 @@ std::vector<Entry> listFolder(const QString& folder) {
             isDirectory = fstatat(dirfd(dir.get()), name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
                           S_ISDIR(info.st_mode);
         }
-        entries.push_back({QFile::decodeName(name), isDirectory});
+        QString decoded = decodeNativePath(QByteArrayView(name));
+        QString folded = decoded.toCaseFolded();
+        entries->push_back({std::move(decoded), std::move(folded), isDirectory});
     }
     return entries;
 }
 
-TSearchRec lookUp(const QString& path, const QString& name) {
+// The record of `path`, whose last part is `name`. An entry found in a listing keeps its name
+// even when it can no longer be looked up (it vanished meanwhile); only the start folder,
+// which no listing named, gets an empty record then.
+TSearchRec lookUp(const QString& path, const QString& name, bool listed) {
     TSearchRec record;
+    if (listed) {
+        record.name = name;
+        record.isHidden = name.startsWith(QLatin1Char('.'));
+    }
     struct stat info {};
-    if (path.isEmpty() || lstat(QFile::encodeName(path).constData(), &info) != 0) {
+    if (path.isEmpty() || lstat(encodeNativePath(path).constData(), &info) != 0) {
         return record;
     }
     record.name = name;
@@ -136,9 +153,24 @@ void TFileSearch::pump() {
     }
 }
 
+struct TFileSearch::ListingCache {
+    QHash<QString, Listing> folders;
+};
+
+TFileSearch::TFileSearch() = default;
+TFileSearch::~TFileSearch() = default;
+
 void TFileSearch::Execute() {
     m_stop = false;
     m_filesFound.clear();
+    // A nested Execute (from a handler) reads the disk afresh and leaves this one's cache as
+    // it was.
+    ListingCache cache;
+    struct Restore {
+        TFileSearch* search;
+        ListingCache* outer;
+        ~Restore() { search->m_cache = outer; }
+    } restore{this, std::exchange(m_cache, &cache)};
     for (const QString& spec : searchSpecifications(m_searchFile)) {
         const qsizetype split = folderPartLength(spec);
         const QString folder = spec.left(split);
@@ -147,7 +179,7 @@ void TFileSearch::Execute() {
             folderPath.chop(1);
         }
         const QString folderName = folderPath.mid(folderPath.lastIndexOf(QLatin1Char('/')) + 1);
-        walk(folder, spec.mid(split), lookUp(folderPath, folderName));
+        walk(folder, spec.mid(split), lookUp(folderPath, folderName, false));
     }
     if (m_onFinish) {
         const TNotifyEvent handler = m_onFinish;
@@ -161,31 +193,37 @@ void TFileSearch::walk(const QString& folder, const QString& mask, const TSearch
         const TChangeFolderEvent handler = m_onChangeFolder;
         handler(folder, record);
     }
-    const std::vector<Entry> entries = listFolder(folder);
+    Listing& cached = m_cache->folders[folder];
+    if (!cached) {
+        cached = readFolder(folder);
+    }
+    // Held here: a nested Execute started by a handler cannot take it away.
+    const Listing entries = cached;
     const bool matchAll = mask == QLatin1String("*.*");
     const QString foldedMask = mask.toCaseFolded();
-    for (const Entry& entry : entries) {
+    for (const Entry& entry : *entries) {
         if (m_stop) {
             break;
         }
-        if (!matchAll && !matchFolded(entry.name.toCaseFolded(), foldedMask)) {
+        if (!matchAll && !matchFolded(entry.folded, foldedMask)) {
             continue;
         }
         if (m_onFileFind) {
             const TFindFileEvent handler = m_onFileFind;
-            handler(folder, lookUp(folder + entry.name, entry.name));
-            m_filesFound.append(folder + entry.name);
+            const QString path = folder + entry.name;
+            handler(folder, lookUp(path, entry.name, true));
+            m_filesFound.append(path);
         }
         pump();
     }
-    for (const Entry& entry : entries) {
+    for (const Entry& entry : *entries) {
         if (m_stop) {
             break;
         }
         pump();
         if (entry.isDirectory && m_recurseSubFolders) {
             walk(folder + entry.name + QLatin1Char('/'), mask,
-                 lookUp(folder + entry.name, entry.name));
+                 lookUp(folder + entry.name, entry.name, true));
         }
         pump();
     }

@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -13,12 +16,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 
 #include "app/application_title.h"
 #include "app/main_window.h"
 #include "common/test_support.h"
 #include "core/abort_flag.h"
 #include "core/error.h"
+#include "core/native_path.h"
 #include "core/program_folder.h"
 #include "help/form_about.h"
 #include "help/help_bridge.h"
@@ -163,6 +168,52 @@ TEST_F(MainWindowTest, FolderCheckDisablesThePathField) {
     EXPECT_FALSE(m_dialog->pathEdit()->isEnabled());
     m_options.setFlag(OptionField::chkFolder, false);
     EXPECT_TRUE(m_dialog->pathEdit()->isEnabled());
+}
+
+TEST_F(MainWindowTest, AddFolderTakesNamesThatAreNotUtf8WithTheirBytes) {
+    create();
+    const QByteArray root = encodeNativePath(m_folder.path()) + "/Archiv \xE9t\xE9";
+    for (const QByteArray& folder : {root, root + "/\xC4rger", root + "/\xC4rger/\xFF"}) {
+        ASSERT_EQ(mkdir(folder.constData(), 0755), 0);
+    }
+    // Grouped by mask: .avi, then .mov, then .mp4.
+    const QList<QByteArray> files = {root + "/\xE9.avi", root + "/\xC4rger/\xFF/x.mov",
+                                     root + "/\xC4rger/clip\x80.mp4"};
+    for (const QByteArray& file : files + QList<QByteArray>{root + "/\xE9.txt"}) {
+        const int fd = open(file.constData(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        close(fd);
+    }
+    m_form->dirDialog1 = [&] { return decodeNativePath(root); };
+    m_form->AddDirBtnClick();
+    QStringList paths;
+    for (const JobRow& row : m_form->jobList().rows()) {
+        paths << QString::fromLatin1(encodeNativePath(row.path).toHex(' '));
+    }
+    QStringList expected;
+    for (const QByteArray& file : files) {
+        expected << QString::fromLatin1(file.toHex(' '));
+    }
+    EXPECT_EQ(paths, expected);
+    EXPECT_EQ(m_form->fileListView()->rowCount(), 3);
+    EXPECT_TRUE(m_errors.isEmpty());
+
+    // In a folder that is text, such a file is still a file of its own, not its folder.
+    const QByteArray plain = encodeNativePath(m_folder.path()) + "/plain";
+    ASSERT_EQ(mkdir(plain.constData(), 0755), 0);
+    const int fd = open((plain + "/\xE9t\xE9.avi").constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    m_form->ClearList1Click();
+    m_form->dirDialog1 = [&] { return decodeNativePath(plain); };
+    m_form->AddDirBtnClick();
+    ASSERT_EQ(m_form->jobList().count(), 1);
+    EXPECT_EQ(encodeNativePath(m_form->jobList().row(0).path).toHex(' '),
+              (plain + "/\xE9t\xE9.avi").toHex(' '));
+
+    // Qt's own removal cannot name these files.
+    std::filesystem::remove_all(root.constData());
+    std::filesystem::remove_all(plain.constData());
 }
 
 TEST_F(MainWindowTest, JobListNumbersRowsAndFiltersDrops) {
