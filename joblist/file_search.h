@@ -87,7 +87,8 @@ public:
 private:
     struct ListingCache;
 
-    void walk(const QString& folder, const QString& mask, const TSearchRec& record);
+    // Walks `folder` for the mask of specification `maskIndex`.
+    void walk(const QString& folder, qsizetype maskIndex, const TSearchRec& record);
     void pump();
 
     ListingCache* m_cache = nullptr;  // the listings read by the running Execute

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -168,6 +169,90 @@ TEST_F(MainWindowTest, FolderCheckDisablesThePathField) {
     EXPECT_FALSE(m_dialog->pathEdit()->isEnabled());
     m_options.setFlag(OptionField::chkFolder, false);
     EXPECT_TRUE(m_dialog->pathEdit()->isEnabled());
+}
+
+// A tree of `folders` folders of 100 entries each, 40 of them video files.
+QString makeVideoTree(const QString& root, int folders) {
+    const QByteArray top = encodeNativePath(root);
+    EXPECT_EQ(mkdir(top.constData(), 0755), 0);
+    for (int f = 0; f < folders; ++f) {
+        const QByteArray folder = top + "/f" + QByteArray::number(f);
+        EXPECT_EQ(mkdir(folder.constData(), 0755), 0);
+        for (int i = 0; i < 99; ++i) {
+            static const char* const kinds[] = {".avi", ".MOV", ".mp4", ".txt", ".jpg"};
+            const QByteArray file = folder + "/n" + QByteArray::number(i) + kinds[i % 5];
+            const int fd = open(file.constData(), O_CREAT | O_WRONLY, 0644);
+            EXPECT_GE(fd, 0);
+            close(fd);
+        }
+    }
+    return root;
+}
+
+// Counts the repaints of a widget.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+        }
+        return false;
+    }
+};
+
+TEST_F(MainWindowTest, AddFolderRepaintsByTimeAndStaysResponsive) {
+    create();
+    m_form->show();
+    const QString root = makeVideoTree(m_folder.filePath("videos"), 300);
+    m_form->dirDialog1 = [&] { return root; };
+    PaintCounter counter;
+    m_form->fileListView()->viewport()->installEventFilter(&counter);
+
+    // A timer every 5 ms: the gaps between its firings are how long the window could not react.
+    QElapsedTimer clock;
+    std::vector<qint64> firings;
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] { firings.push_back(clock.elapsed()); });
+    ticker.start();
+    clock.start();
+    m_form->AddDirBtnClick();
+    const qint64 elapsed = clock.elapsed();
+    ticker.stop();
+    ASSERT_EQ(m_form->jobList().count(), 300 * 60);
+    EXPECT_EQ(m_form->fileListView()->rowCount(), 300 * 60);
+    // The rows come in the search's order: all .avi files of the tree, then .mov, then .mp4.
+    EXPECT_TRUE(m_form->jobList().row(0).path.endsWith(".avi"));
+    EXPECT_TRUE(m_form->jobList().row(300 * 20).path.endsWith(".MOV"));
+    EXPECT_TRUE(m_form->jobList().rows().back().path.endsWith(".mp4"));
+    // Repainted by time, not for every row.
+    EXPECT_LE(counter.paints, elapsed / TForm1::kSearchPumpIntervalMs + 5)
+        << elapsed << " ms, " << counter.paints << " paints";
+    qint64 previous = 0;
+    for (qint64 firing : firings) {
+        EXPECT_LT(firing - previous, 100);
+        previous = firing;
+    }
+    EXPECT_LT(elapsed - previous, 100);
+
+    // Esc reaches the window during the search; a handler setting Stop ends it at once.
+    AbortFlag = false;
+    m_form->ClearList1Click();
+    qint64 stopAt = -1;
+    QTimer::singleShot(0, [&] {
+        QTest::keyClick(m_form->fileListView(), Qt::Key_Escape);
+        m_form->fileSearch1().setStop(true);
+        stopAt = clock.elapsed();
+    });
+    clock.start();
+    m_form->AddDirBtnClick();
+    const qint64 stopped = clock.elapsed();
+    EXPECT_TRUE(AbortFlag);
+    AbortFlag = false;
+    ASSERT_GE(stopAt, 0);
+    EXPECT_LT(stopAt, 100);
+    EXPECT_LT(stopped - stopAt, 100);
+    EXPECT_LT(m_form->jobList().count(), 300 * 60);
 }
 
 TEST_F(MainWindowTest, AddFolderTakesNamesThatAreNotUtf8WithTheirBytes) {
