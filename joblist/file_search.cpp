@@ -19,8 +19,6 @@ struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
 
-// Listings are read once per search for all masks: each mask walks the tree again in the
-// same order, but a folder is read from the disk only the first time.
 constexpr qsizetype kMaskBits = 64;
 
 struct Entry {
@@ -30,6 +28,8 @@ struct Entry {
     quint64 matches = 0;  // bit i: the name matches mask i of the search
     bool isDirectory;     // a real folder, not a link to one
 };
+// Listings are read once per search for all masks: each mask walks the tree again in the
+// same order, but a folder is read from the disk only the first time.
 using Listing = std::shared_ptr<const std::vector<Entry>>;
 
 QDateTime modifiedTime(const struct stat& info) {

@@ -146,6 +146,26 @@ TEST_F(MainWindowTest, OptionsSaveStoresAndCancelDropsEdits) {
     EXPECT_EQ(m_options.jpgTrackBar(), 40);
 }
 
+// The settings file as another editor left it: CR line ends, a folder in Latin-1 bytes. Opening
+// the options dialog and saving without an edit keeps it byte for byte.
+TEST_F(MainWindowTest, OptionsSaveWithoutEditsKeepsAForeignSettingsFile) {
+    QByteArray before = "[options]\rpathEdit=/media/\xE9t\xE9\r; kept \xFF\r";
+    ASSERT_TRUE(test::writeFile(iniPath(), before));
+    // The first save writes the keys the file lacks; from then on nothing changes.
+    create();
+    m_form->FormActivate();
+    EXPECT_EQ(encodeNativePath(m_options.pathEdit()), QByteArray("/media/\xE9t\xE9"));
+    runOptions(true);
+    const QByteArray saved = test::readFile(iniPath());
+    EXPECT_TRUE(saved.startsWith(before)) << saved.toStdString();
+    EXPECT_EQ(saved.count("[options]"), 1);
+    EXPECT_FALSE(saved.contains('\n'));
+    EXPECT_EQ(saved.count('\r'), 3 + 18);
+    runOptions(true);
+    m_form->close();
+    EXPECT_EQ(test::readFile(iniPath()), saved + "[Form]\rlanguage=1033\r");
+}
+
 TEST_F(MainWindowTest, UpDownStepsFromTypedTextAndStopsAtItsMaximum) {
     create();
     QLineEdit* frames = m_dialog->lineEditFor(OptionField::FrameNumberEdit);
