@@ -52,6 +52,9 @@ public:
     // The texts of the activity log, and the log itself.
     ActivityLog& activityLog() { return m_log; }
     JobList& jobList() { return m_jobs; }
+    // The folder search of "Add Folder", and how often it lets window messages through.
+    TFileSearch& fileSearch1() { return m_fileSearch1; }
+    static constexpr int kSearchPumpIntervalMs = 20;
     QTableWidget* fileListView() const { return m_fileList; }
     bool isRunning() const { return m_running; }
 

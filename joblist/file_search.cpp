@@ -3,11 +3,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 
-#include <QElapsedTimer>
-#include <QFile>
+#include <QHash>
 #include <memory>
+#include <utility>
 #include <vector>
+
+#include "core/native_path.h"
 
 namespace mx {
 namespace {
@@ -16,17 +19,46 @@ struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
 
+constexpr qsizetype kMaskBits = 64;
+
 struct Entry {
     QString name;
-    bool isDirectory;  // a real folder, not a link to one
+    QString folded;  // the name case-folded, for masks beyond the first kMaskBits
+    TSearchRec record;
+    quint64 matches = 0;  // bit i: the name matches mask i of the search
+    bool isDirectory;     // a real folder, not a link to one
 };
+// Listings are read once per search for all masks: each mask walks the tree again in the
+// same order, but a folder is read from the disk only the first time.
+using Listing = std::shared_ptr<const std::vector<Entry>>;
 
-// All entries but "." and "..", in the order the file system returns them. The folder is
-// read whole and closed before anything is reported, so no listing stays open while handlers
-// and the message pump run.
-std::vector<Entry> listFolder(const QString& folder) {
-    std::vector<Entry> entries;
-    const QByteArray encoded = folder.isEmpty() ? QByteArray(".") : QFile::encodeName(folder);
+QDateTime modifiedTime(const struct stat& info) {
+    return QDateTime::fromMSecsSinceEpoch(qint64(info.st_mtim.tv_sec) * 1000 +
+                                          info.st_mtim.tv_nsec / 1000000);
+}
+
+void describe(TSearchRec& record, const struct stat& info) {
+    record.isDirectory = S_ISDIR(info.st_mode);
+    record.isSymLink = S_ISLNK(info.st_mode);
+    record.size = info.st_size;
+    record.modified = modifiedTime(info);
+}
+
+bool matchFolded(QStringView name, QStringView mask);
+
+bool matchesFoldedMask(const QString& foldedName, const QString& foldedMask) {
+    return foldedMask == QLatin1String("*.*") || matchFolded(foldedName, foldedMask);
+}
+
+// All entries but "." and "..", in the order the file system returns them, each with its
+// record as the listing found it (looked up only for folders and for names that match one of
+// `foldedMasks`: nothing else is reported or entered). Names are bytes: they go through the
+// lossless mapping both ways, so a name that is not UTF-8 is listed, and its folder entered, with
+// its exact bytes. The folder is read whole and closed before anything is reported, so no listing
+// stays open while handlers and the message pump run.
+Listing readFolder(const QString& folder, const QStringList& foldedMasks) {
+    auto entries = std::make_shared<std::vector<Entry>>();
+    const QByteArray encoded = folder.isEmpty() ? QByteArray(".") : encodeNativePath(folder);
     std::unique_ptr<DIR, DirCloser> dir(opendir(encoded.constData()));
     if (!dir) {
         return entries;
@@ -36,30 +68,46 @@ std::vector<Entry> listFolder(const QString& folder) {
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
             continue;
         }
-        bool isDirectory = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat info {};
-            isDirectory = fstatat(dirfd(dir.get()), name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                          S_ISDIR(info.st_mode);
+        Entry listed;
+        listed.name = decodeNativePath(QByteArrayView(name));
+        listed.folded = listed.name.toCaseFolded();
+        listed.record.name = listed.name;
+        listed.record.isHidden = name[0] == '.';
+        bool wanted = entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN;
+        for (qsizetype i = 0; i < foldedMasks.size(); ++i) {
+            if (matchesFoldedMask(listed.folded, foldedMasks[i])) {
+                wanted = true;
+                if (i < kMaskBits) {
+                    listed.matches |= quint64(1) << i;
+                }
+            }
         }
-        entries.push_back({QFile::decodeName(name), isDirectory});
+        // Relative to the open folder: one name to look up, not the whole path. An entry that
+        // vanished meanwhile keeps its name and what the listing said of it.
+        struct stat info {};
+        if (wanted && fstatat(dirfd(dir.get()), name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+            describe(listed.record, info);
+        } else {
+            listed.record.isDirectory = entry->d_type == DT_DIR;
+            listed.record.isSymLink = entry->d_type == DT_LNK;
+        }
+        listed.isDirectory = listed.record.isDirectory;
+        entries->push_back(std::move(listed));
     }
     return entries;
 }
 
+// The record of the start folder `path`, whose last part is `name`; empty when it cannot be
+// looked up.
 TSearchRec lookUp(const QString& path, const QString& name) {
     TSearchRec record;
     struct stat info {};
-    if (path.isEmpty() || lstat(QFile::encodeName(path).constData(), &info) != 0) {
+    if (path.isEmpty() || lstat(encodeNativePath(path).constData(), &info) != 0) {
         return record;
     }
     record.name = name;
-    record.isDirectory = S_ISDIR(info.st_mode);
-    record.isSymLink = S_ISLNK(info.st_mode);
     record.isHidden = name.startsWith(QLatin1Char('.'));
-    record.size = info.st_size;
-    record.modified = QDateTime::fromMSecsSinceEpoch(qint64(info.st_mtim.tv_sec) * 1000 +
-                                                     info.st_mtim.tv_nsec / 1000000);
+    describe(record, info);
     return record;
 }
 
@@ -120,12 +168,20 @@ bool matchesMask(const QString& name, const QString& mask) {
 }
 
 std::function<void()> throttledPump(std::function<void()> pump, int intervalMs) {
-    auto timer = std::make_shared<QElapsedTimer>();
-    timer->start();
-    return [pump = std::move(pump), timer, intervalMs] {
-        if (timer->elapsed() >= intervalMs) {
+    // The coarse clock is read without a system call and in a few nanoseconds; its ticks of a
+    // few milliseconds are fine enough for an interval like this. The search calls this
+    // several times per entry, so the reading itself must stay cheap.
+    const auto now = [] {
+        timespec time{};
+        clock_gettime(CLOCK_MONOTONIC_COARSE, &time);
+        return qint64(time.tv_sec) * 1000 + time.tv_nsec / 1000000;
+    };
+    auto last = std::make_shared<qint64>(now());
+    return [pump = std::move(pump), last, intervalMs, now] {
+        const qint64 time = now();
+        if (time - *last >= intervalMs) {
             pump();
-            timer->start();
+            *last = now();
         }
     };
 }
@@ -136,10 +192,31 @@ void TFileSearch::pump() {
     }
 }
 
+struct TFileSearch::ListingCache {
+    QHash<QString, Listing> folders;
+    QStringList foldedMasks;  // of the specifications, in order
+};
+
+TFileSearch::TFileSearch() = default;
+TFileSearch::~TFileSearch() = default;
+
 void TFileSearch::Execute() {
     m_stop = false;
     m_filesFound.clear();
-    for (const QString& spec : searchSpecifications(m_searchFile)) {
+    // A nested Execute (from a handler) reads the disk afresh and leaves this one's cache as
+    // it was.
+    ListingCache cache;
+    struct Restore {
+        TFileSearch* search;
+        ListingCache* outer;
+        ~Restore() { search->m_cache = outer; }
+    } restore{this, std::exchange(m_cache, &cache)};
+    const QStringList specs = searchSpecifications(m_searchFile);
+    for (const QString& spec : specs) {
+        cache.foldedMasks.append(spec.mid(folderPartLength(spec)).toCaseFolded());
+    }
+    for (qsizetype index = 0; index < specs.size(); ++index) {
+        const QString& spec = specs[index];
         const qsizetype split = folderPartLength(spec);
         const QString folder = spec.left(split);
         QString folderPath = folder;
@@ -147,7 +224,7 @@ void TFileSearch::Execute() {
             folderPath.chop(1);
         }
         const QString folderName = folderPath.mid(folderPath.lastIndexOf(QLatin1Char('/')) + 1);
-        walk(folder, spec.mid(split), lookUp(folderPath, folderName));
+        walk(folder, index, lookUp(folderPath, folderName));
     }
     if (m_onFinish) {
         const TNotifyEvent handler = m_onFinish;
@@ -155,37 +232,42 @@ void TFileSearch::Execute() {
     }
 }
 
-void TFileSearch::walk(const QString& folder, const QString& mask, const TSearchRec& record) {
+void TFileSearch::walk(const QString& folder, qsizetype maskIndex, const TSearchRec& record) {
     if (m_onChangeFolder) {
         // Called through a copy: a handler may replace the handlers while it runs.
         const TChangeFolderEvent handler = m_onChangeFolder;
         handler(folder, record);
     }
-    const std::vector<Entry> entries = listFolder(folder);
-    const bool matchAll = mask == QLatin1String("*.*");
-    const QString foldedMask = mask.toCaseFolded();
-    for (const Entry& entry : entries) {
+    Listing& cached = m_cache->folders[folder];
+    if (!cached) {
+        cached = readFolder(folder, m_cache->foldedMasks);
+    }
+    // Held here: a nested Execute started by a handler cannot take it away.
+    const Listing entries = cached;
+    const QString& foldedMask = m_cache->foldedMasks[maskIndex];
+    const quint64 bit = maskIndex < kMaskBits ? quint64(1) << maskIndex : 0;
+    for (const Entry& entry : *entries) {
         if (m_stop) {
             break;
         }
-        if (!matchAll && !matchFolded(entry.name.toCaseFolded(), foldedMask)) {
+        if (bit ? !(entry.matches & bit) : !matchesFoldedMask(entry.folded, foldedMask)) {
             continue;
         }
         if (m_onFileFind) {
             const TFindFileEvent handler = m_onFileFind;
-            handler(folder, lookUp(folder + entry.name, entry.name));
-            m_filesFound.append(folder + entry.name);
+            const QString path = folder + entry.name;
+            handler(folder, entry.record);
+            m_filesFound.append(path);
         }
         pump();
     }
-    for (const Entry& entry : entries) {
+    for (const Entry& entry : *entries) {
         if (m_stop) {
             break;
         }
         pump();
         if (entry.isDirectory && m_recurseSubFolders) {
-            walk(folder + entry.name + QLatin1Char('/'), mask,
-                 lookUp(folder + entry.name, entry.name));
+            walk(folder + entry.name + QLatin1Char('/'), maskIndex, entry.record);
         }
         pump();
     }

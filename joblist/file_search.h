@@ -33,6 +33,9 @@ bool matchesMask(const QString& name, const QString& mask);
 // the order the directory listing returns them, and all entries count (hidden ones, folders
 // named like a mask). Symbolic links to folders are reported when they match but never
 // entered, so link loops cannot trap the walk. Folders that cannot be listed yield nothing.
+// Names are bytes: a name that is not UTF-8 arrives in the lossless mapping of
+// core/native_path.h, and its folders are entered like any other. Each folder is read from the
+// disk once per Execute, when the first mask reaches it; later masks walk that listing.
 //
 // Execute runs on the calling thread and calls the message pump after every entry, so the
 // window stays responsive and its handlers may set Stop or even start a nested Execute (which
@@ -46,6 +49,11 @@ std::function<void()> throttledPump(std::function<void()> pump, int intervalMs);
 
 class TFileSearch {
 public:
+    TFileSearch();
+    ~TFileSearch();
+    TFileSearch(const TFileSearch&) = delete;
+    TFileSearch& operator=(const TFileSearch&) = delete;
+
     using TFindFileEvent = std::function<void(const QString& fullpath, const TSearchRec& info)>;
     using TChangeFolderEvent = std::function<void(const QString& fullpath, const TSearchRec& info)>;
     using TNotifyEvent = std::function<void(TFileSearch& sender)>;
@@ -77,9 +85,13 @@ public:
     void Execute();
 
 private:
-    void walk(const QString& folder, const QString& mask, const TSearchRec& record);
+    struct ListingCache;
+
+    // Walks `folder` for the mask of specification `maskIndex`.
+    void walk(const QString& folder, qsizetype maskIndex, const TSearchRec& record);
     void pump();
 
+    ListingCache* m_cache = nullptr;  // the listings read by the running Execute
     bool m_stop = false;
     bool m_recurseSubFolders = true;
     QString m_searchFile;

@@ -20,14 +20,39 @@ namespace {
 const QString kOptionsLine = QStringLiteral("options");
 constexpr char kEndOfFile = 26;
 
-QString flagLine(OptionField field, bool value) {
-    return optionFieldName(field) +
+QString flagLine(const OptionFieldInfo& info, bool value) {
+    return QString::fromLatin1(info.name) +
            (value ? QStringLiteral("_Checked=TRUE") : QStringLiteral("_Checked=FALSE"));
 }
 
-bool isFlag(OptionField field) {
-    const OptionKind kind = optionFieldKind(field);
-    return kind == OptionKind::Flag || kind == OptionKind::GroupFlag;
+QString optionLine(const OptionFieldInfo& info, const ExtractionOptions& options) {
+    switch (info.kind) {
+        case OptionKind::Flag:
+        case OptionKind::GroupFlag:
+            return flagLine(info, options.flag(info.field));
+        case OptionKind::Integer:
+            return QString::number(options.jpgTrackBar());
+        case OptionKind::NumberText:
+        case OptionKind::Text:
+            break;
+    }
+    return options.text(info.field);
+}
+
+void applyOptionLine(const OptionFieldInfo& info, const QString& line, ExtractionOptions& options) {
+    switch (info.kind) {
+        case OptionKind::Flag:
+        case OptionKind::GroupFlag:
+            options.setFlag(info.field, line == flagLine(info, true));
+            break;
+        case OptionKind::Integer:
+            options.setJpgTrackBar(StrToInt(line));
+            break;
+        case OptionKind::NumberText:
+        case OptionKind::Text:
+            options.setText(info.field, line);
+            break;
+    }
 }
 
 QString systemText(int errorNumber) {
@@ -156,8 +181,8 @@ void writeJobListFile(const QString& path, const JobList& jobs, const Extraction
         addLine(row.path);
     }
     addLine(kOptionsLine);
-    for (OptionField field : kStoredOptionFields) {
-        addLine(isFlag(field) ? flagLine(field, options.flag(field)) : options.text(field));
+    for (const OptionFieldInfo& info : kOptionFieldTable) {
+        addLine(optionLine(info, options));
     }
     try {
         writeFileSafely(path, encodeNativePath(text));
@@ -183,16 +208,9 @@ JobListFileResult readJobListFile(const QString& path, JobList& jobs, Extraction
     result.optionsFound = true;
     ++next;
     // Written one by one in file order, so each radio group ends as its last true line says.
-    for (OptionField field : kStoredOptionFields) {
-        const QString line = next < lines.size() ? lines[next] : QString();
+    for (const OptionFieldInfo& info : kOptionFieldTable) {
+        applyOptionLine(info, next < lines.size() ? lines[next] : QString(), options);
         ++next;
-        if (isFlag(field)) {
-            options.setFlag(field, line == flagLine(field, true));
-        } else if (field == OptionField::jpgTrackBar) {
-            options.setJpgTrackBar(StrToInt(line));
-        } else {
-            options.setText(field, line);
-        }
     }
     return result;
 }

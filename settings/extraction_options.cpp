@@ -25,119 +25,46 @@ const std::initializer_list<OptionField>* groupOf(OptionField field) {
 
 }  // namespace
 
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < kStoredFieldCount; ++i) {
+            if (std::size_t(kOptionFieldTable[i].field) != i) {
+                return false;
+            }
+        }
+        return std::size_t(OptionField::language) == kStoredFieldCount;
+    }(),
+    "the table lists the stored fields in the order of OptionField, language after them");
+
+const OptionFieldInfo* optionFieldInfo(OptionField field) {
+    const auto index = std::size_t(field);
+    return index < kStoredFieldCount ? &kOptionFieldTable[index] : nullptr;
+}
+
 QString optionFieldName(OptionField field) {
-    switch (field) {
-        case OptionField::BMPBtn:
-            return QStringLiteral("BMPBtn");
-        case OptionField::CustomH:
-            return QStringLiteral("CustomH");
-        case OptionField::FrameNumberEdit:
-            return QStringLiteral("FrameNumberEdit");
-        case OptionField::jpgTrackBar:
-            return QStringLiteral("jpgTrackBar");
-        case OptionField::pathEdit:
-            return QStringLiteral("pathEdit");
-        case OptionField::edtSecStart:
-            return QStringLiteral("edtSecStart");
-        case OptionField::edtEverSec:
-            return QStringLiteral("edtEverSec");
-        case OptionField::JPGBtn:
-            return QStringLiteral("JPGBtn");
-        case OptionField::rbAutoWidth:
-            return QStringLiteral("rbAutoWidth");
-        case OptionField::rbFrameFile:
-            return QStringLiteral("rbFrameFile");
-        case OptionField::rbMatrix:
-            return QStringLiteral("rbMatrix");
-        case OptionField::rbProport:
-            return QStringLiteral("rbProport");
-        case OptionField::rbRandom:
-            return QStringLiteral("rbRandom");
-        case OptionField::chkAddNumber:
-            return QStringLiteral("chkAddNumber");
-        case OptionField::chkFolder:
-            return QStringLiteral("chkFolder");
-        case OptionField::chkSec:
-            return QStringLiteral("chkSec");
-        case OptionField::rbEverSec:
-            return QStringLiteral("rbEverSec");
-        case OptionField::chktime:
-            return QStringLiteral("chktime");
-        case OptionField::chkFilename:
-            return QStringLiteral("chkFilename");
-        case OptionField::language:
-            return QStringLiteral("language");
-    }
-    return {};
+    const OptionFieldInfo* info = optionFieldInfo(field);
+    return info ? QString::fromLatin1(info->name) : QStringLiteral("language");
 }
 
 OptionKind optionFieldKind(OptionField field) {
-    switch (field) {
-        case OptionField::CustomH:
-        case OptionField::FrameNumberEdit:
-        case OptionField::edtSecStart:
-        case OptionField::edtEverSec:
-            return OptionKind::NumberText;
-        case OptionField::pathEdit:
-            return OptionKind::Text;
-        case OptionField::jpgTrackBar:
-        case OptionField::language:
-            return OptionKind::Integer;
-        default:
-            return groupOf(field) ? OptionKind::GroupFlag : OptionKind::Flag;
-    }
+    const OptionFieldInfo* info = optionFieldInfo(field);
+    return info ? info->kind : OptionKind::Integer;
 }
 
-ExtractionOptions::ExtractionOptions(QObject* parent) : QObject(parent) {}
+ExtractionOptions::ExtractionOptions(QObject* parent) : QObject(parent) {
+    resetToInitial();
+}
 
 bool* ExtractionOptions::flagSlot(OptionField field) {
-    switch (field) {
-        case OptionField::BMPBtn:
-            return &m_BMPBtn;
-        case OptionField::JPGBtn:
-            return &m_JPGBtn;
-        case OptionField::rbAutoWidth:
-            return &m_rbAutoWidth;
-        case OptionField::rbFrameFile:
-            return &m_rbFrameFile;
-        case OptionField::rbMatrix:
-            return &m_rbMatrix;
-        case OptionField::rbEverSec:
-            return &m_rbEverSec;
-        case OptionField::rbProport:
-            return &m_rbProport;
-        case OptionField::rbRandom:
-            return &m_rbRandom;
-        case OptionField::chkAddNumber:
-            return &m_chkAddNumber;
-        case OptionField::chkFolder:
-            return &m_chkFolder;
-        case OptionField::chkSec:
-            return &m_chkSec;
-        case OptionField::chktime:
-            return &m_chktime;
-        case OptionField::chkFilename:
-            return &m_chkFilename;
-        default:
-            return nullptr;
-    }
+    const OptionFieldInfo* info = optionFieldInfo(field);
+    return info && isFlagKind(info->kind) ? &m_flags[std::size_t(field)] : nullptr;
 }
 
 QString* ExtractionOptions::textSlot(OptionField field) {
-    switch (field) {
-        case OptionField::CustomH:
-            return &m_customH;
-        case OptionField::FrameNumberEdit:
-            return &m_frameNumberEdit;
-        case OptionField::pathEdit:
-            return &m_pathEdit;
-        case OptionField::edtSecStart:
-            return &m_edtSecStart;
-        case OptionField::edtEverSec:
-            return &m_edtEverSec;
-        default:
-            return nullptr;
-    }
+    const OptionFieldInfo* info = optionFieldInfo(field);
+    return info && (info->kind == OptionKind::Text || info->kind == OptionKind::NumberText)
+               ? &m_texts[std::size_t(field)]
+               : nullptr;
 }
 
 bool ExtractionOptions::flag(OptionField field) const {
@@ -206,22 +133,24 @@ void ExtractionOptions::setLanguage(int value) {
 }
 
 void ExtractionOptions::resetToInitial() {
-    setFlag(OptionField::BMPBtn, false);
-    setText(OptionField::CustomH, QStringLiteral("480"));
-    setText(OptionField::FrameNumberEdit, QStringLiteral("11"));
-    setJpgTrackBar(75);
-    setText(OptionField::pathEdit, QStringLiteral("e:\\tempvideo\\images"));
-    setText(OptionField::edtSecStart, QStringLiteral("1"));
-    setText(OptionField::edtEverSec, QStringLiteral("5"));
-    setFlag(OptionField::JPGBtn, true);
-    setFlag(OptionField::rbAutoWidth, false);
-    setFlag(OptionField::rbFrameFile, true);
-    setFlag(OptionField::rbProport, true);
-    for (OptionField f : {OptionField::chkAddNumber, OptionField::chkFolder, OptionField::chkSec,
-                          OptionField::chktime, OptionField::chkFilename}) {
-        setFlag(f, false);
+    // In table order, so each radio group ends with its initial member set.
+    for (const OptionFieldInfo& info : kOptionFieldTable) {
+        const QString initial = QString::fromLatin1(info.initial);
+        switch (info.kind) {
+            case OptionKind::Flag:
+            case OptionKind::GroupFlag:
+                setFlag(info.field, initial == QLatin1String("1"));
+                break;
+            case OptionKind::Integer:
+                setJpgTrackBar(initial.toInt());
+                break;
+            case OptionKind::NumberText:
+            case OptionKind::Text:
+                setText(info.field, initial);
+                break;
+        }
     }
-    setLanguage(1033);
+    setLanguage(kInitialLanguage);
 }
 
 }  // namespace mx

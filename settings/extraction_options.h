@@ -33,16 +33,68 @@ enum class OptionField {
 
 enum class OptionKind { Flag, GroupFlag, NumberText, Text, Integer };
 
-// The 19 fields the settings file and the job list file store, in their order.
-inline constexpr std::array<OptionField, 19> kStoredOptionFields = {
-    OptionField::BMPBtn,      OptionField::CustomH,      OptionField::FrameNumberEdit,
-    OptionField::jpgTrackBar, OptionField::pathEdit,     OptionField::edtSecStart,
-    OptionField::edtEverSec,  OptionField::JPGBtn,       OptionField::rbAutoWidth,
-    OptionField::rbFrameFile, OptionField::rbMatrix,     OptionField::rbProport,
-    OptionField::rbRandom,    OptionField::chkAddNumber, OptionField::chkFolder,
-    OptionField::chkSec,      OptionField::rbEverSec,    OptionField::chktime,
-    OptionField::chkFilename,
+// One stored field: how the dialog, the settings file and the job list file know it.
+struct OptionFieldInfo {
+    OptionField field;
+    // The control name. Job list files store a flag as this name + "_Checked=TRUE"/"=FALSE".
+    const char* name;
+    OptionKind kind;
+    // The key in the settings file's [options] section.
+    const char* settingsKey;
+    // What the dialog shows before any load ("1"/"0" for flags, decimal for the quality).
+    const char* initial;
+    // What the settings file gives when the key is missing or, for flags and the quality, not
+    // a number. It differs from the initial value for FrameNumberEdit, pathEdit, rbFrameFile
+    // and rbProport, so a first start without a file leaves the frame method and extract
+    // method groups empty.
+    const char* settingsDefault;
 };
+
+// The 19 fields the settings file and the job list file store, in their order (which is also
+// the order of OptionField). Only the BMP flag's settings key carries the "_Checked" suffix;
+// files in use have this mix.
+inline constexpr std::array<OptionFieldInfo, 19> kOptionFieldTable = {{
+    {OptionField::BMPBtn, "BMPBtn", OptionKind::GroupFlag, "BMPBtn_Checked", "0", "0"},
+    {OptionField::CustomH, "CustomH", OptionKind::NumberText, "CustomH", "480", "480"},
+    {OptionField::FrameNumberEdit, "FrameNumberEdit", OptionKind::NumberText, "FrameNumberEdit",
+     "11", "5"},
+    {OptionField::jpgTrackBar, "jpgTrackBar", OptionKind::Integer, "jpgTrackBar", "75", "75"},
+    {OptionField::pathEdit, "pathEdit", OptionKind::Text, "pathEdit", "e:\\tempvideo\\images", ""},
+    {OptionField::edtSecStart, "edtSecStart", OptionKind::NumberText, "edtSecStart", "1", "1"},
+    {OptionField::edtEverSec, "edtEverSec", OptionKind::NumberText, "edtEverSec", "5", "5"},
+    {OptionField::JPGBtn, "JPGBtn", OptionKind::GroupFlag, "JPGBtn", "1", "1"},
+    {OptionField::rbAutoWidth, "rbAutoWidth", OptionKind::GroupFlag, "rbAutoWidth", "0", "0"},
+    {OptionField::rbFrameFile, "rbFrameFile", OptionKind::GroupFlag, "rbFrameFile", "1", "0"},
+    {OptionField::rbMatrix, "rbMatrix", OptionKind::GroupFlag, "rbMatrix", "0", "0"},
+    {OptionField::rbProport, "rbProport", OptionKind::GroupFlag, "rbProport", "1", "0"},
+    {OptionField::rbRandom, "rbRandom", OptionKind::GroupFlag, "rbRandom", "0", "0"},
+    {OptionField::chkAddNumber, "chkAddNumber", OptionKind::Flag, "chkAddNumber", "0", "0"},
+    {OptionField::chkFolder, "chkFolder", OptionKind::Flag, "chkFolder", "0", "0"},
+    {OptionField::chkSec, "chkSec", OptionKind::Flag, "chkSec", "0", "0"},
+    {OptionField::rbEverSec, "rbEverSec", OptionKind::GroupFlag, "rbEverSec", "0", "0"},
+    {OptionField::chktime, "chktime", OptionKind::Flag, "chktime", "0", "0"},
+    {OptionField::chkFilename, "chkFilename", OptionKind::Flag, "chkFilename", "0", "0"},
+}};
+
+inline constexpr std::size_t kStoredFieldCount = kOptionFieldTable.size();
+
+// The 19 stored fields in their order.
+inline constexpr std::array<OptionField, kStoredFieldCount> kStoredOptionFields = [] {
+    std::array<OptionField, kStoredFieldCount> fields{};
+    for (std::size_t i = 0; i < kStoredFieldCount; ++i) {
+        fields[i] = kOptionFieldTable[i].field;
+    }
+    return fields;
+}();
+
+// The interface language before any load and when the settings file names none (US English).
+inline constexpr int kInitialLanguage = 1033;
+
+// The table row of a stored field; null for `language`, which is not stored with the others.
+const OptionFieldInfo* optionFieldInfo(OptionField field);
+inline bool isFlagKind(OptionKind kind) {
+    return kind == OptionKind::Flag || kind == OptionKind::GroupFlag;
+}
 
 // The control name of a field ("BMPBtn", "jpgTrackBar", ...).
 QString optionFieldName(OptionField field);
@@ -77,11 +129,11 @@ public:
     bool chktime() const { return flag(OptionField::chktime); }
     bool chkFilename() const { return flag(OptionField::chkFilename); }
 
-    QString CustomH() const { return m_customH; }
-    QString FrameNumberEdit() const { return m_frameNumberEdit; }
-    QString pathEdit() const { return m_pathEdit; }
-    QString edtSecStart() const { return m_edtSecStart; }
-    QString edtEverSec() const { return m_edtEverSec; }
+    QString CustomH() const { return text(OptionField::CustomH); }
+    QString FrameNumberEdit() const { return text(OptionField::FrameNumberEdit); }
+    QString pathEdit() const { return text(OptionField::pathEdit); }
+    QString edtSecStart() const { return text(OptionField::edtSecStart); }
+    QString edtEverSec() const { return text(OptionField::edtEverSec); }
 
     // JPEG quality; writes are clamped to 0..100.
     int jpgTrackBar() const { return m_jpgTrackBar; }
@@ -91,7 +143,8 @@ public:
     int language() const { return m_language; }
     void setLanguage(int value);
 
-    // Puts every field back to the values the dialog shows before any load.
+    // Puts every field back to the values the dialog shows before any load (the table's
+    // initial values), as a new record holds them.
     void resetToInitial();
 
 signals:
@@ -101,26 +154,11 @@ private:
     bool* flagSlot(OptionField field);
     QString* textSlot(OptionField field);
 
-    bool m_BMPBtn = false;
-    bool m_JPGBtn = true;
-    bool m_rbAutoWidth = false;
-    bool m_rbFrameFile = true;
-    bool m_rbMatrix = false;
-    bool m_rbEverSec = false;
-    bool m_rbProport = true;
-    bool m_rbRandom = false;
-    bool m_chkAddNumber = false;
-    bool m_chkFolder = false;
-    bool m_chkSec = false;
-    bool m_chktime = false;
-    bool m_chkFilename = false;
-    QString m_customH = QStringLiteral("480");
-    QString m_frameNumberEdit = QStringLiteral("11");
-    QString m_pathEdit = QStringLiteral("e:\\tempvideo\\images");
-    QString m_edtSecStart = QStringLiteral("1");
-    QString m_edtEverSec = QStringLiteral("5");
-    int m_jpgTrackBar = 75;
-    int m_language = 1033;
+    // Indexed by OptionField; each field uses the slot of its kind.
+    std::array<bool, kStoredFieldCount> m_flags{};
+    std::array<QString, kStoredFieldCount> m_texts;
+    int m_jpgTrackBar = 0;
+    int m_language = kInitialLanguage;
 };
 
 }  // namespace mx

@@ -7,13 +7,15 @@
 #include "core/error.h"
 #include "core/file_writer.h"
 #include "core/int_text.h"
+#include "core/native_path.h"
 
 namespace mx {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-const QByteArray kNewLine = QByteArrayLiteral("\r\n");
+const QByteArray kCrLf = QByteArrayLiteral("\r\n");
 const QByteArray kLineFeed = QByteArrayLiteral("\n");
+const QByteArray kCarriageReturn = QByteArrayLiteral("\r");
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -68,11 +70,18 @@ bool parseKeyLine(std::string_view line, std::string_view* key, std::string_view
     return true;
 }
 
+// Values are file names as often as not, so bytes that are not UTF-8 map losslessly both ways.
+QString decodeValue(std::string_view value) {
+    return decodeNativePath(QByteArrayView(value.data(), qsizetype(value.size())));
+}
+
 QByteArray encodeValue(const QString& value) {
-    QByteArray bytes = value.toUtf8();
-    const qsizetype lineFeed = bytes.indexOf('\n');
-    if (lineFeed >= 0) {
-        bytes.truncate(lineFeed > 0 && bytes[lineFeed - 1] == '\r' ? lineFeed - 1 : lineFeed);
+    QByteArray bytes = encodeNativePath(value);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' || bytes[i] == '\r') {
+            bytes.truncate(i);
+            break;
+        }
     }
     const bool quoted = bytes.size() >= 2 && bytes.front() == '"' && bytes.back() == '"';
     if (!bytes.isEmpty() && (isBlank(bytes.front()) || isBlank(bytes.back()) || quoted)) {
@@ -97,17 +106,39 @@ IniFile::IniFile(QString path) : m_path(std::move(path)) {
         m_unreadable = true;
         return;
     }
+    // A line ends at CR LF, LF or a CR alone; each keeps its own end.
     qsizetype start = 0;
-    while (start < bytes.size()) {
-        const qsizetype lineFeed = bytes.indexOf('\n', start);
-        if (lineFeed < 0) {
+    const qsizetype size = bytes.size();
+    while (start < size) {
+        qsizetype end = start;
+        while (end < size && bytes[end] != '\n' && bytes[end] != '\r') {
+            ++end;
+        }
+        if (end == size) {
             m_lines.push_back({bytes.mid(start), {}});
             break;
         }
-        const bool crlf = lineFeed > start && bytes[lineFeed - 1] == '\r';
-        const qsizetype textEnd = crlf ? lineFeed - 1 : lineFeed;
-        m_lines.push_back({bytes.mid(start, textEnd - start), crlf ? kNewLine : kLineFeed});
-        start = lineFeed + 1;
+        const QByteArray* eol = &kLineFeed;
+        if (bytes[end] == '\r') {
+            eol = end + 1 < size && bytes[end + 1] == '\n' ? &kCrLf : &kCarriageReturn;
+        }
+        m_lines.push_back({bytes.mid(start, end - start), *eol});
+        start = end + eol->size();
+    }
+    // Lines added later end as the file's own do when it uses one kind throughout.
+    const QByteArray* common = nullptr;
+    for (const Line& line : m_lines) {
+        if (line.eol.isEmpty()) {
+            continue;
+        }
+        if (common && *common != line.eol) {
+            common = nullptr;
+            break;
+        }
+        common = &line.eol;
+    }
+    if (common) {
+        m_newLine = *common;
     }
 }
 
@@ -164,7 +195,7 @@ QString IniFile::readString(const QString& section, const QString& key,
     std::string_view name;
     std::string_view value;
     parseKeyLine(content(index), &name, &value);
-    return QString::fromUtf8(value.data(), qsizetype(value.size()));
+    return decodeValue(value);
 }
 
 int IniFile::readInteger(const QString& section, const QString& key, int defaultValue) const {
@@ -178,7 +209,14 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     if (found.header >= 0) {
         const qsizetype index = findKey(found, key);
         if (index >= 0) {
-            m_lines[size_t(index)].text = line;
+            // A value that reads back as it stands keeps its line's bytes: its spelling of the
+            // key, blanks and quotes.
+            std::string_view name;
+            std::string_view stored;
+            parseKeyLine(content(index), &name, &stored);
+            if (decodeValue(stored) != value) {
+                m_lines[size_t(index)].text = line;
+            }
             return;
         }
         // After the section's last non-blank line, so that blank lines separating it from the
@@ -188,16 +226,16 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
             --last;
         }
         if (m_lines[size_t(last)].eol.isEmpty()) {
-            m_lines[size_t(last)].eol = kNewLine;
+            m_lines[size_t(last)].eol = m_newLine;
         }
-        m_lines.insert(m_lines.begin() + last + 1, Line{line, kNewLine});
+        m_lines.insert(m_lines.begin() + last + 1, Line{line, m_newLine});
         return;
     }
     if (!m_lines.empty() && m_lines.back().eol.isEmpty()) {
-        m_lines.back().eol = kNewLine;
+        m_lines.back().eol = m_newLine;
     }
-    m_lines.push_back({'[' + section.toUtf8() + ']', kNewLine});
-    m_lines.push_back({line, kNewLine});
+    m_lines.push_back({'[' + section.toUtf8() + ']', m_newLine});
+    m_lines.push_back({line, m_newLine});
 }
 
 void IniFile::writeInteger(const QString& section, const QString& key, int value) {

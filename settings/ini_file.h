@@ -10,10 +10,14 @@ namespace mx {
 // An INI file read and written the way the platform's profile routines treat one: section and
 // key names match without regard to case, the first of duplicate sections or keys wins, blanks
 // around names and values and one pair of enclosing double quotes are not part of a value, and
-// lines whose first non-blank character is ";" are comments. Writing a key replaces its own
-// line in place or adds it after the last line of its section, creating the section at the end
-// of the file; every other line keeps its bytes and its own line end. New lines end with CR LF.
-// Text is UTF-8. The file is read once, when the object is made, and written only by save().
+// lines whose first non-blank character is ";" are comments. A line ends at CR LF, LF or a CR
+// alone. Writing a key replaces its own line in place (unless the line already reads back as
+// the new value, when its bytes stay as they are) or adds it after the last line of its
+// section, creating the section at the end of the file; every other line keeps its bytes and
+// its own line end. New lines end as the file's lines do when they all end alike, otherwise
+// with CR LF. Names are UTF-8; values map bytes that are not UTF-8 losslessly, as file names
+// do (core/native_path.h). The file is read once, when the object is made, and written only by
+// save().
 class IniFile {
 public:
     // Reads the file now. A missing file reads as empty.
@@ -30,7 +34,7 @@ public:
 
     // Set the key in memory; save() writes the file. A value that would not read back as given
     // (blanks at either end, enclosing quotes) is written inside double quotes. A value cannot
-    // span lines: it is cut at its first line feed, which would otherwise end the line and let
+    // span lines: it is cut at its first CR or LF, which would otherwise end the line and let
     // the rest be read as keys or sections of their own.
     void writeString(const QString& section, const QString& key, const QString& value);
     void writeInteger(const QString& section, const QString& key, int value);
@@ -44,7 +48,7 @@ public:
 private:
     struct Line {
         QByteArray text;  // without its line end
-        QByteArray eol;   // "\r\n", "\n", or empty for a last line without one
+        QByteArray eol;   // "\r\n", "\n", "\r", or empty for a last line without one
     };
     struct Section {
         qsizetype header = -1;  // index of the "[name]" line, -1 when the section is missing
@@ -57,6 +61,7 @@ private:
 
     QString m_path;
     std::vector<Line> m_lines;
+    QByteArray m_newLine = QByteArrayLiteral("\r\n");
     bool m_unreadable = false;
 };
 

@@ -13,38 +13,6 @@ namespace {
 const QString kOptionsSection = QStringLiteral("options");
 const QString kFormSection = QStringLiteral("Form");
 const QString kLanguageKey = QStringLiteral("language");
-constexpr int kDefaultLanguage = 1033;
-constexpr int kDefaultJpgQuality = 75;
-
-// Only the BMP flag carries the "_Checked" suffix in this file; files in use have this mix.
-QString keyOf(OptionField field) {
-    if (field == OptionField::BMPBtn) {
-        return QStringLiteral("BMPBtn_Checked");
-    }
-    return optionFieldName(field);
-}
-
-// Defaults of a missing key. They differ from the dialog's initial values for FrameNumberEdit,
-// pathEdit, rbFrameFile and rbProport, so a first start without a file leaves the frame
-// method and extract method groups empty.
-QString defaultText(OptionField field) {
-    switch (field) {
-        case OptionField::CustomH:
-            return QStringLiteral("480");
-        case OptionField::FrameNumberEdit:
-            return QStringLiteral("5");
-        case OptionField::edtSecStart:
-            return QStringLiteral("1");
-        case OptionField::edtEverSec:
-            return QStringLiteral("5");
-        default:
-            return {};
-    }
-}
-
-bool defaultFlag(OptionField field) {
-    return field == OptionField::JPGBtn;
-}
 
 }  // namespace
 
@@ -58,24 +26,25 @@ QString userPicturesFolder() {
 
 void LoadSettings(ExtractionOptions& options, const QString& iniPath, SpinPositions* spins) {
     const IniFile ini(iniPath);
-    for (OptionField field : kStoredOptionFields) {
-        const QString key = keyOf(field);
-        switch (optionFieldKind(field)) {
+    for (const OptionFieldInfo& info : kOptionFieldTable) {
+        const QString key = QString::fromLatin1(info.settingsKey);
+        const QString fallback = QString::fromLatin1(info.settingsDefault);
+        switch (info.kind) {
             case OptionKind::Flag:
             case OptionKind::GroupFlag:
-                options.setFlag(field,
-                                ini.readInteger(kOptionsSection, key, defaultFlag(field)) != 0);
+                options.setFlag(info.field,
+                                ini.readInteger(kOptionsSection, key, fallback.toInt()) != 0);
                 break;
             case OptionKind::Integer:
-                options.setJpgTrackBar(ini.readInteger(kOptionsSection, key, kDefaultJpgQuality));
+                options.setJpgTrackBar(ini.readInteger(kOptionsSection, key, fallback.toInt()));
                 break;
             case OptionKind::NumberText:
             case OptionKind::Text:
-                options.setText(field, ini.readString(kOptionsSection, key, defaultText(field)));
+                options.setText(info.field, ini.readString(kOptionsSection, key, fallback));
                 break;
         }
-        if (field == OptionField::pathEdit && options.pathEdit().isEmpty()) {
-            options.setText(field, userPicturesFolder());
+        if (info.field == OptionField::pathEdit && options.pathEdit().isEmpty()) {
+            options.setText(info.field, userPicturesFolder());
         }
     }
 
@@ -88,20 +57,21 @@ void LoadSettings(ExtractionOptions& options, const QString& iniPath, SpinPositi
 
 void SaveSettings(const ExtractionOptions& options, const QString& iniPath) {
     IniFile ini(iniPath);
-    for (OptionField field : kStoredOptionFields) {
-        const QString key = keyOf(field);
-        switch (optionFieldKind(field)) {
+    for (const OptionFieldInfo& info : kOptionFieldTable) {
+        const QString key = QString::fromLatin1(info.settingsKey);
+        switch (info.kind) {
             case OptionKind::Flag:
             case OptionKind::GroupFlag:
-                ini.writeString(kOptionsSection, key,
-                                options.flag(field) ? QStringLiteral("1") : QStringLiteral("0"));
+                ini.writeString(
+                    kOptionsSection, key,
+                    options.flag(info.field) ? QStringLiteral("1") : QStringLiteral("0"));
                 break;
             case OptionKind::Integer:
                 ini.writeInteger(kOptionsSection, key, options.jpgTrackBar());
                 break;
             case OptionKind::NumberText:
             case OptionKind::Text:
-                ini.writeString(kOptionsSection, key, options.text(field));
+                ini.writeString(kOptionsSection, key, options.text(info.field));
                 break;
         }
     }
@@ -109,7 +79,7 @@ void SaveSettings(const ExtractionOptions& options, const QString& iniPath) {
 }
 
 int LoadLanguageSetting(const QString& iniPath) {
-    return IniFile(iniPath).readInteger(kFormSection, kLanguageKey, kDefaultLanguage);
+    return IniFile(iniPath).readInteger(kFormSection, kLanguageKey, kInitialLanguage);
 }
 
 void SaveLanguageSetting(int language, const QString& iniPath) {

@@ -1,9 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,12 +17,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 
 #include "app/application_title.h"
 #include "app/main_window.h"
 #include "common/test_support.h"
 #include "core/abort_flag.h"
 #include "core/error.h"
+#include "core/native_path.h"
 #include "core/program_folder.h"
 #include "help/form_about.h"
 #include "help/help_bridge.h"
@@ -140,6 +146,26 @@ TEST_F(MainWindowTest, OptionsSaveStoresAndCancelDropsEdits) {
     EXPECT_EQ(m_options.jpgTrackBar(), 40);
 }
 
+// The settings file as another editor left it: CR line ends, a folder in Latin-1 bytes. Opening
+// the options dialog and saving without an edit keeps it byte for byte.
+TEST_F(MainWindowTest, OptionsSaveWithoutEditsKeepsAForeignSettingsFile) {
+    QByteArray before = "[options]\rpathEdit=/media/\xE9t\xE9\r; kept \xFF\r";
+    ASSERT_TRUE(test::writeFile(iniPath(), before));
+    // The first save writes the keys the file lacks; from then on nothing changes.
+    create();
+    m_form->FormActivate();
+    EXPECT_EQ(encodeNativePath(m_options.pathEdit()), QByteArray("/media/\xE9t\xE9"));
+    runOptions(true);
+    const QByteArray saved = test::readFile(iniPath());
+    EXPECT_TRUE(saved.startsWith(before)) << saved.toStdString();
+    EXPECT_EQ(saved.count("[options]"), 1);
+    EXPECT_FALSE(saved.contains('\n'));
+    EXPECT_EQ(saved.count('\r'), 3 + 18);
+    runOptions(true);
+    m_form->close();
+    EXPECT_EQ(test::readFile(iniPath()), saved + "[Form]\rlanguage=1033\r");
+}
+
 TEST_F(MainWindowTest, UpDownStepsFromTypedTextAndStopsAtItsMaximum) {
     create();
     QLineEdit* frames = m_dialog->lineEditFor(OptionField::FrameNumberEdit);
@@ -163,6 +189,137 @@ TEST_F(MainWindowTest, FolderCheckDisablesThePathField) {
     EXPECT_FALSE(m_dialog->pathEdit()->isEnabled());
     m_options.setFlag(OptionField::chkFolder, false);
     EXPECT_TRUE(m_dialog->pathEdit()->isEnabled());
+}
+
+// A tree of `folders` folders of 100 entries each, 40 of them video files.
+QString makeVideoTree(const QString& root, int folders) {
+    const QByteArray top = encodeNativePath(root);
+    EXPECT_EQ(mkdir(top.constData(), 0755), 0);
+    for (int f = 0; f < folders; ++f) {
+        const QByteArray folder = top + "/f" + QByteArray::number(f);
+        EXPECT_EQ(mkdir(folder.constData(), 0755), 0);
+        for (int i = 0; i < 99; ++i) {
+            static const char* const kinds[] = {".avi", ".MOV", ".mp4", ".txt", ".jpg"};
+            const QByteArray file = folder + "/n" + QByteArray::number(i) + kinds[i % 5];
+            const int fd = open(file.constData(), O_CREAT | O_WRONLY, 0644);
+            EXPECT_GE(fd, 0);
+            close(fd);
+        }
+    }
+    return root;
+}
+
+// Counts the repaints of a widget.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+        }
+        return false;
+    }
+};
+
+TEST_F(MainWindowTest, AddFolderRepaintsByTimeAndStaysResponsive) {
+    create();
+    m_form->show();
+    const QString root = makeVideoTree(m_folder.filePath("videos"), 300);
+    m_form->dirDialog1 = [&] { return root; };
+    PaintCounter counter;
+    m_form->fileListView()->viewport()->installEventFilter(&counter);
+
+    // A timer every 5 ms: the gaps between its firings are how long the window could not react.
+    QElapsedTimer clock;
+    std::vector<qint64> firings;
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] { firings.push_back(clock.elapsed()); });
+    ticker.start();
+    clock.start();
+    m_form->AddDirBtnClick();
+    const qint64 elapsed = clock.elapsed();
+    ticker.stop();
+    ASSERT_EQ(m_form->jobList().count(), 300 * 60);
+    EXPECT_EQ(m_form->fileListView()->rowCount(), 300 * 60);
+    // The rows come in the search's order: all .avi files of the tree, then .mov, then .mp4.
+    EXPECT_TRUE(m_form->jobList().row(0).path.endsWith(".avi"));
+    EXPECT_TRUE(m_form->jobList().row(300 * 20).path.endsWith(".MOV"));
+    EXPECT_TRUE(m_form->jobList().rows().back().path.endsWith(".mp4"));
+    // Repainted by time, not for every row (the throttle's clock ticks coarsely, so allow
+    // intervals down to half their length).
+    EXPECT_LE(counter.paints, elapsed / (TForm1::kSearchPumpIntervalMs / 2) + 5)
+        << elapsed << " ms, " << counter.paints << " paints";
+    qint64 previous = 0;
+    for (qint64 firing : firings) {
+        EXPECT_LT(firing - previous, 100);
+        previous = firing;
+    }
+    EXPECT_LT(elapsed - previous, 100);
+
+    // Esc reaches the window during the search; a handler setting Stop ends it at once.
+    AbortFlag = false;
+    m_form->ClearList1Click();
+    qint64 stopAt = -1;
+    QTimer::singleShot(0, [&] {
+        QTest::keyClick(m_form->fileListView(), Qt::Key_Escape);
+        m_form->fileSearch1().setStop(true);
+        stopAt = clock.elapsed();
+    });
+    clock.start();
+    m_form->AddDirBtnClick();
+    const qint64 stopped = clock.elapsed();
+    EXPECT_TRUE(AbortFlag);
+    AbortFlag = false;
+    ASSERT_GE(stopAt, 0);
+    EXPECT_LT(stopAt, 100);
+    EXPECT_LT(stopped - stopAt, 100);
+    EXPECT_LT(m_form->jobList().count(), 300 * 60);
+}
+
+TEST_F(MainWindowTest, AddFolderTakesNamesThatAreNotUtf8WithTheirBytes) {
+    create();
+    const QByteArray root = encodeNativePath(m_folder.path()) + "/Archiv \xE9t\xE9";
+    for (const QByteArray& folder : {root, root + "/\xC4rger", root + "/\xC4rger/\xFF"}) {
+        ASSERT_EQ(mkdir(folder.constData(), 0755), 0);
+    }
+    // Grouped by mask: .avi, then .mov, then .mp4.
+    const QList<QByteArray> files = {root + "/\xE9.avi", root + "/\xC4rger/\xFF/x.mov",
+                                     root + "/\xC4rger/clip\x80.mp4"};
+    for (const QByteArray& file : files + QList<QByteArray>{root + "/\xE9.txt"}) {
+        const int fd = open(file.constData(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        close(fd);
+    }
+    m_form->dirDialog1 = [&] { return decodeNativePath(root); };
+    m_form->AddDirBtnClick();
+    QStringList paths;
+    for (const JobRow& row : m_form->jobList().rows()) {
+        paths << QString::fromLatin1(encodeNativePath(row.path).toHex(' '));
+    }
+    QStringList expected;
+    for (const QByteArray& file : files) {
+        expected << QString::fromLatin1(file.toHex(' '));
+    }
+    EXPECT_EQ(paths, expected);
+    EXPECT_EQ(m_form->fileListView()->rowCount(), 3);
+    EXPECT_TRUE(m_errors.isEmpty());
+
+    // In a folder that is text, such a file is still a file of its own, not its folder.
+    const QByteArray plain = encodeNativePath(m_folder.path()) + "/plain";
+    ASSERT_EQ(mkdir(plain.constData(), 0755), 0);
+    const int fd = open((plain + "/\xE9t\xE9.avi").constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    m_form->ClearList1Click();
+    m_form->dirDialog1 = [&] { return decodeNativePath(plain); };
+    m_form->AddDirBtnClick();
+    ASSERT_EQ(m_form->jobList().count(), 1);
+    EXPECT_EQ(encodeNativePath(m_form->jobList().row(0).path).toHex(' '),
+              (plain + "/\xE9t\xE9.avi").toHex(' '));
+
+    // Qt's own removal cannot name these files.
+    std::filesystem::remove_all(root.constData());
+    std::filesystem::remove_all(plain.constData());
 }
 
 TEST_F(MainWindowTest, JobListNumbersRowsAndFiltersDrops) {

@@ -1,11 +1,16 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <stdexcept>
 
 #include "common/test_support.h"
+#include "core/native_path.h"
 #include "joblist/file_search.h"
 #include "joblist/qt_printers.h"
 
@@ -150,6 +155,82 @@ TEST(FileSearch, MissingAndVanishingFoldersYieldNothingAndHandlerErrorsLeave) {
     search.setOnFileFind([](const QString&, const TSearchRec&) { throw std::runtime_error("x"); });
     EXPECT_THROW(search.Execute(), std::runtime_error);
     EXPECT_EQ(finished, 0);
+}
+
+// Names as Linux stores them: bytes, here Latin-1 and cut UTF-8 that are not UTF-8 at all.
+struct ByteTree {
+    explicit ByteTree(const QByteArray& top) {
+        root = encodeNativePath(dir.path()) + "/" + top + "/";
+        for (const QByteArray& folder : {QByteArray(), QByteArray("\xE9t\xE9"),
+                                         QByteArray("\xE9t\xE9/\xC3"), QByteArray("plain")}) {
+            EXPECT_EQ(mkdir((root + folder).constData(), 0755), 0) << folder.toHex().data();
+        }
+        for (const QByteArray& file :
+             {QByteArray("\xE9.avi"), QByteArray("\xE9t\xE9/clip \xFF.avi"),
+              QByteArray("\xE9t\xE9/\xC3/deep\x80.MOV"), QByteArray("\xE9t\xE9/readme.txt"),
+              QByteArray("plain/ok.avi")}) {
+            const int fd = open((root + file).constData(), O_CREAT | O_WRONLY, 0644);
+            EXPECT_GE(fd, 0) << file.toHex().data();
+            EXPECT_EQ(write(fd, "abc", 3), 3);
+            close(fd);
+        }
+    }
+    // Qt's own removal cannot name these files.
+    ~ByteTree() { std::filesystem::remove_all(root.constData()); }
+
+    QTemporaryDir dir;
+    QByteArray root;  // ends with "/"
+};
+
+TEST(FileSearch, NamesThatAreNotUtf8AreFoundWithTheirBytesAndTheirFoldersEntered) {
+    const ByteTree tree("top \xE4");
+    TFileSearch search;
+    QList<QByteArray> found;
+    search.setOnFileFind([&](const QString& folder, const TSearchRec& info) {
+        EXPECT_FALSE(info.name.isEmpty());
+        EXPECT_FALSE(info.isDirectory);
+        EXPECT_EQ(info.size, 3);
+        found << encodeNativePath(folder + info.name);
+    });
+    search.setSearchFile(decodeNativePath(tree.root) + "*.avi;*.mov");
+    search.Execute();
+    std::sort(found.begin(), found.begin() + std::min<qsizetype>(found.size(), 3));
+    EXPECT_EQ(found, (QList<QByteArray>{tree.root + "plain/ok.avi", tree.root + "\xE9.avi",
+                                        tree.root + "\xE9t\xE9/clip \xFF.avi",
+                                        tree.root + "\xE9t\xE9/\xC3/deep\x80.MOV"}));
+    for (const QString& path : search.FilesFound()) {
+        struct stat info {};
+        EXPECT_EQ(stat(encodeNativePath(path).constData(), &info), 0);
+        EXPECT_TRUE(S_ISREG(info.st_mode));
+    }
+}
+
+TEST(FileSearch, ANestedSearchRunsToItsEndAndTheOuterOneGoesOnInItsOwnOrder) {
+    const Tree tree;
+    TFileSearch search;
+    QStringList reported;
+    bool nested = false;
+    search.setOnFileFind([&](const QString& folder, const TSearchRec& info) {
+        reported << folder + info.name;
+        if (!nested) {
+            nested = true;
+            const QString outer = search.SearchFile();
+            search.setSearchFile(tree.root + "sub/*.mov");
+            search.Execute();
+            EXPECT_EQ(search.FilesFound(), QStringList({tree.root + "sub/y.mov"}));
+            search.setSearchFile(outer);
+        }
+    });
+    search.setSearchFile(tree.root + "*.avi;*.mov");
+    search.Execute();
+    QStringList expected;
+    tree.expected(tree.root, ".avi", expected);
+    tree.expected(tree.root, ".mov", expected);
+    expected.insert(1, tree.root + "sub/y.mov");
+    EXPECT_EQ(reported, expected);
+    // The nested search cleared the list; the entry that started it is recorded after it.
+    expected.swapItemsAt(0, 1);
+    EXPECT_EQ(search.FilesFound(), expected);
 }
 
 TEST(FileSearch, SearchTextSplitsIntoOneSpecificationPerMask) {

@@ -34,5 +34,34 @@ TEST(ExtractionOptions, GroupWritesFollowTheirOrderAndQualityIsClamped) {
     EXPECT_EQ(o.FrameNumberEdit(), "abc");
 }
 
+TEST(ExtractionOptions, ResetPutsBackWhatANewRecordHolds) {
+    const ExtractionOptions fresh;
+    EXPECT_EQ(fresh.pathEdit(), "e:\\tempvideo\\images");
+    EXPECT_EQ(fresh.CustomH(), "480");
+    EXPECT_EQ(fresh.edtSecStart(), "1");
+    EXPECT_EQ(fresh.edtEverSec(), "5");
+    EXPECT_EQ(fresh.jpgTrackBar(), 75);
+    EXPECT_EQ(fresh.language(), 1033);
+    EXPECT_FALSE(fresh.BMPBtn() || fresh.rbAutoWidth() || fresh.rbMatrix() || fresh.rbEverSec() ||
+                 fresh.rbRandom() || fresh.chkAddNumber() || fresh.chkFolder() || fresh.chkSec() ||
+                 fresh.chktime() || fresh.chkFilename());
+
+    ExtractionOptions o;
+    for (OptionField f : kStoredOptionFields) {
+        o.setFlag(f, true);
+        o.setText(f, "x");
+    }
+    o.setFlag(OptionField::rbMatrix, true);
+    o.setFlag(OptionField::rbRandom, true);
+    o.setJpgTrackBar(3);
+    o.setLanguage(1049);
+    o.resetToInitial();
+    for (OptionField f : kStoredOptionFields) {
+        EXPECT_EQ(o.text(f), fresh.text(f)) << optionFieldName(f).toStdString();
+        EXPECT_EQ(o.flag(f), fresh.flag(f)) << optionFieldName(f).toStdString();
+    }
+    EXPECT_EQ(o.language(), 1033);
+}
+
 }  // namespace
 }  // namespace mx

@@ -7,6 +7,7 @@
 
 #include "common/test_support.h"
 #include "core/error.h"
+#include "core/native_path.h"
 #include "joblist/qt_printers.h"
 #include "settings/ini_file.h"
 
@@ -92,7 +93,6 @@ TEST(IniFile, ValuesReadBackAsWritten) {
                                 "trail\t",
                                 "\"quoted\"",
                                 "\"",
-                                "a\rb",
                                 QString::fromUtf8("Bilder/\xC3\xA9t\xC3\xA9 \xE6\x97\xA5"),
                                 "",
                                 "x=y;z"};
@@ -101,12 +101,81 @@ TEST(IniFile, ValuesReadBackAsWritten) {
         ini.writeString("s", QString("k%1").arg(i), values[i]);
     }
     ini.writeString("s", "multi", "one\r\n[s]\r\nk0=injected");
+    // A CR ends a line as LF does, so it cuts a value too.
+    ini.writeString("s", "cr", "a\rb=c");
     ini.save();
     const IniFile back(path);
     for (int i = 0; i < values.size(); ++i) {
         EXPECT_EQ(back.readString("s", QString("k%1").arg(i), "d"), values[i]) << i;
     }
     EXPECT_EQ(back.readString("s", "multi", "d"), "one");
+    EXPECT_EQ(back.readString("s", "cr", "d"), "a");
+    EXPECT_EQ(back.readString("s", "b", "d"), "d");
+}
+
+TEST(IniFile, EachKindOfLineEndIsReadAndWrittenBackInItsOwnKind) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.ini");
+    for (const QByteArray& eol : {QByteArray("\r"), QByteArray("\n"), QByteArray("\r\n")}) {
+        const QByteArray before = "[options]" + eol + "JPGBtn=1" + eol + "chkSec = 0 " + eol + eol +
+                                  "[Form]" + eol + "language=1031";
+        ASSERT_TRUE(writeFile(path, before));
+        IniFile ini(path);
+        EXPECT_EQ(ini.readInteger("options", "JPGBtn", 7), 1);
+        EXPECT_EQ(ini.readInteger("options", "chksec", 7), 0);
+        EXPECT_EQ(ini.readInteger("Form", "language", 7), 1031);
+        EXPECT_EQ(ini.readString("options", "language", "d"), "d");
+        ini.writeString("options", "JPGBtn", "0");
+        ini.writeString("options", "rbMatrix", "1");
+        ini.writeString("Form", "tail", "x");
+        ini.writeString("new", "key", "v");
+        ini.save();
+        EXPECT_EQ(readFile(path), "[options]" + eol + "JPGBtn=0" + eol + "chkSec = 0 " + eol +
+                                      "rbMatrix=1" + eol + eol + "[Form]" + eol + "language=1031" +
+                                      eol + "tail=x" + eol + "[new]" + eol + "key=v" + eol)
+            << eol.toHex().toStdString();
+    }
+
+    // A CR LF is one line end, not a CR line and an empty LF line; CR CR is two.
+    ASSERT_TRUE(writeFile(path, "[s]\r\r\na=1\r\n\rb=2\n"));
+    IniFile mixed(path);
+    EXPECT_EQ(mixed.readString("s", "a", "d"), "1");
+    EXPECT_EQ(mixed.readString("s", "b", "d"), "2");
+    mixed.writeString("s", "c", "3");
+    mixed.save();
+    EXPECT_EQ(readFile(path), "[s]\r\r\na=1\r\n\rb=2\nc=3\r\n");
+}
+
+TEST(IniFile, ValuesThatAreNotTextSurviveAndUnchangedLinesKeepTheirBytes) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.ini");
+    const QByteArray before =
+        "[options]\r\n"
+        "pathEdit=/home/u/Bilder \xE9t\xE9\r\n"
+        "  CUSTOMH =\t\"480\"  \r\n"
+        "name=\xC3\xA9\xFF\xC3\r\n"
+        "FrameNumberEdit= 5\r\n";
+    ASSERT_TRUE(writeFile(path, before));
+    IniFile ini(path);
+    const QString folder = ini.readString("options", "pathedit", "d");
+    // The exact bytes, so the folder can be opened.
+    EXPECT_EQ(encodeNativePath(folder), QByteArray("/home/u/Bilder \xE9t\xE9"));
+    for (const char* key : {"pathEdit", "CustomH", "name", "FrameNumberEdit"}) {
+        ini.writeString("options", key, ini.readString("options", key, "d"));
+    }
+    ini.save();
+    EXPECT_EQ(readFile(path), before);
+
+    // Edited, the value is written with its bytes; an edit of another key leaves it alone.
+    ini.writeString("options", "pathEdit", folder + "/x");
+    ini.writeString("options", "FrameNumberEdit", "6");
+    ini.save();
+    EXPECT_EQ(readFile(path),
+              "[options]\r\n"
+              "pathEdit=/home/u/Bilder \xE9t\xE9/x\r\n"
+              "  CUSTOMH =\t\"480\"  \r\n"
+              "name=\xC3\xA9\xFF\xC3\r\n"
+              "FrameNumberEdit=6\r\n");
 }
 
 // Tests run as root, for whom permission bits do not stop a write; the failures are forced

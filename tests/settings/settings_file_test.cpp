@@ -4,6 +4,7 @@
 
 #include "common/test_support.h"
 #include "core/error.h"
+#include "core/native_path.h"
 #include "core/program_folder.h"
 #include "joblist/qt_printers.h"
 #include "settings/extraction_options.h"
@@ -99,6 +100,19 @@ TEST(Settings, SaveThenLoadRestoresEveryFieldAndEmptyGroups) {
     }
 }
 
+// The keys exactly as files in use carry them, in their order.
+TEST(Settings, SaveWritesTheNineteenKeysInTheirStoredSpelling) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("mxex2.ini");
+    SaveSettings(ExtractionOptions(), path);
+    EXPECT_EQ(readFile(path),
+              "[options]\r\nBMPBtn_Checked=0\r\nCustomH=480\r\nFrameNumberEdit=11\r\n"
+              "jpgTrackBar=75\r\npathEdit=e:\\tempvideo\\images\r\nedtSecStart=1\r\n"
+              "edtEverSec=5\r\nJPGBtn=1\r\nrbAutoWidth=0\r\nrbFrameFile=1\r\nrbMatrix=0\r\n"
+              "rbProport=1\r\nrbRandom=0\r\nchkAddNumber=0\r\nchkFolder=0\r\nchkSec=0\r\n"
+              "rbEverSec=0\r\nchktime=0\r\nchkFilename=0\r\n");
+}
+
 TEST(Settings, HandEditedValuesFollowTheEncodingRules) {
     Loaded words(
         "rbMatrix=true\r\nJPGBtn=yes\r\njpgTrackBar=abc\r\nchkSec=2\r\nchktime=0x1\r\n"
@@ -182,6 +196,52 @@ TEST(Settings, SaveKeepsOtherSectionsAndLanguageHasItsOwnKey) {
         EXPECT_EQ(e.message(), "Unable to write to " + path + "/mxex2.ini");
     }
     EXPECT_EQ(readFile(path), bytes);
+}
+
+// A file as another editor or an older system may leave it: lines ended by CR alone or by LF
+// alone, a folder name in bytes that are not UTF-8, keys spelled in other cases, a comment.
+TEST(Settings, ForeignLineEndsAndBytesLoadAndAPlainSaveKeepsTheFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("mxex2.ini");
+    for (const QByteArray& eol : {QByteArray("\r"), QByteArray("\n")}) {
+        const QByteArray before = "; \xC4nderungen von Hand" + eol + "[Form]" + eol +
+                                  "language=1031" + eol + "[options]" + eol + "BMPBtn_Checked=1" +
+                                  eol + "CustomH=360" + eol + "FrameNumberEdit=9" + eol +
+                                  "jpgtrackbar=40" + eol + "pathEdit=/media/\xE9t\xE9 2003/\xFF" +
+                                  eol + "edtSecStart=2" + eol + "edtEverSec=7" + eol + "JPGBtn=0" +
+                                  eol + "rbAutoWidth=1" + eol + "rbFrameFile=0" + eol +
+                                  "rbMatrix=1" + eol + "rbProport=0" + eol + "rbRandom=1" + eol +
+                                  "chkAddNumber=1" + eol + "chkFolder=1" + eol + "chkSec=1" + eol +
+                                  "rbEverSec=0" + eol + "CHKTIME=1" + eol + "chkFilename=1" + eol;
+        ASSERT_TRUE(writeFile(path, before));
+        ExtractionOptions options;
+        SpinPositions spins;
+        LoadSettings(options, path, &spins);
+        EXPECT_TRUE(options.BMPBtn());
+        EXPECT_FALSE(options.JPGBtn());
+        EXPECT_EQ(options.CustomH(), "360");
+        EXPECT_EQ(options.FrameNumberEdit(), "9");
+        EXPECT_EQ(options.jpgTrackBar(), 40);
+        EXPECT_EQ(encodeNativePath(options.pathEdit()), QByteArray("/media/\xE9t\xE9 2003/\xFF"));
+        EXPECT_TRUE(options.rbMatrix());
+        EXPECT_TRUE(options.rbRandom());
+        EXPECT_TRUE(options.chktime());
+        EXPECT_EQ(spins.udFN, 9);
+        EXPECT_EQ(spins.udES, 7);
+        EXPECT_EQ(spins.udSS, 2);
+        EXPECT_EQ(LoadLanguageSetting(path), 1031);
+
+        SaveSettings(options, path);
+        SaveLanguageSetting(1031, path);
+        EXPECT_EQ(readFile(path), before) << eol.toHex().toStdString();
+
+        // An edited field rewrites its own line alone, in the file's line end.
+        options.setFlag(OptionField::rbEverSec, true);
+        SaveSettings(options, path);
+        QByteArray after = before;
+        after.replace("rbMatrix=1", "rbMatrix=0").replace("rbEverSec=0", "rbEverSec=1");
+        EXPECT_EQ(readFile(path), after);
+    }
 }
 
 }  // namespace
