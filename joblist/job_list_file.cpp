@@ -165,11 +165,15 @@ void writeJobListFile(const QString& path, const JobList& jobs, const Extraction
                             .arg(row.number, shownWithoutBreaks(row.path)));
         }
     }
-    for (OptionField field : kStoredOptionFields) {
-        if (!isFlag(field) && breaksLines(options.text(field))) {
+    for (const OptionFieldInfo& info : kOptionFieldTable) {
+        if (info.kind != OptionKind::NumberText && info.kind != OptionKind::Text) {
+            continue;
+        }
+        const QString value = options.text(info.field);
+        if (breaksLines(value)) {
             throw Error(QStringLiteral("The list was not saved: the option %1 holds a line break "
                                        "or the byte 26, which a job list file cannot carry:\n%2")
-                            .arg(optionFieldName(field), shownWithoutBreaks(options.text(field))));
+                            .arg(QString::fromLatin1(info.name), shownWithoutBreaks(value)));
         }
     }
     QString text;
