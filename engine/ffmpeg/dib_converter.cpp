@@ -111,13 +111,6 @@ bool DibConverter::convert(const AVFrame& frame, int rotation, QByteArray* dib) 
     if (!prepare({width, height, frame.format, frame.colorspace, frame.color_range})) {
         return false;
     }
-    m_pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-    uint8_t* dst[4] = {reinterpret_cast<uint8_t*>(m_pixels.data()), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {width * 4, 0, 0, 0};
-    if (sws_scale(m_sws.get(), frame.data, frame.linesize, 0, height, dst, dstStride) != height) {
-        return false;
-    }
-
     const bool sideways = rotation == 90 || rotation == 270;
     const int outWidth = sideways ? height : width;
     const int outHeight = sideways ? width : height;
@@ -131,9 +124,27 @@ bool DibConverter::convert(const AVFrame& frame, int rotation, QByteArray* dib) 
     putLe16(header + 14, 32);
     putLe32(header + 20, static_cast<uint32_t>(pixelBytes));
 
+    auto* out = reinterpret_cast<uint32_t*>(dib->data() + kHeaderSize);
+    if (rotation != 90 && rotation != 180 && rotation != 270) {
+        // Straight into the bottom-up pixel array: the top row goes last, rows run backwards.
+        uint8_t* dst[4] = {
+            reinterpret_cast<uint8_t*>(out + static_cast<size_t>(height - 1) * width), nullptr,
+            nullptr, nullptr};
+        const int dstStride[4] = {-width * 4, 0, 0, 0};
+        m_pixels.clear();
+        m_pixels.shrink_to_fit();
+        return sws_scale(m_sws.get(), frame.data, frame.linesize, 0, height, dst, dstStride) ==
+               height;
+    }
+    // Turned pictures go through one converted copy.
+    m_pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    uint8_t* dst[4] = {reinterpret_cast<uint8_t*>(m_pixels.data()), nullptr, nullptr, nullptr};
+    const int dstStride[4] = {width * 4, 0, 0, 0};
+    if (sws_scale(m_sws.get(), frame.data, frame.linesize, 0, height, dst, dstStride) != height) {
+        return false;
+    }
     // Output row r (counted from the top of the picture as shown) is stored at row
     // outHeight - 1 - r of the bottom-up pixel array.
-    auto* out = reinterpret_cast<uint32_t*>(dib->data() + kHeaderSize);
     const uint32_t* in = m_pixels.data();
     for (int r = 0; r < outHeight; ++r) {
         uint32_t* row = out + static_cast<size_t>(outHeight - 1 - r) * outWidth;
@@ -148,17 +159,15 @@ bool DibConverter::convert(const AVFrame& frame, int rotation, QByteArray* dib) 
                     row[x] = in[static_cast<size_t>(height - 1 - r) * width + (width - 1 - x)];
                 }
                 break;
-            case 270:  // shown (x, r) comes from source (width - 1 - r, x)
+            default:  // 270: shown (x, r) comes from source (width - 1 - r, x)
                 for (int x = 0; x < outWidth; ++x) {
                     row[x] = in[static_cast<size_t>(x) * width + (width - 1 - r)];
                 }
                 break;
-            default:
-                std::memcpy(row, in + static_cast<size_t>(r) * width,
-                            static_cast<size_t>(width) * 4);
-                break;
         }
     }
+    m_pixels.clear();
+    m_pixels.shrink_to_fit();
     return true;
 }
 

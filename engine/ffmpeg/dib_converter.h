@@ -31,7 +31,7 @@ private:
 
     av::SwsPtr m_sws;
     Input m_input;
-    std::vector<uint32_t> m_pixels;  // the frame as converted, top-down, before turning
+    std::vector<uint32_t> m_pixels;  // a turned frame as converted, before turning; empty otherwise
 };
 
 }  // namespace mx
