@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <random>
@@ -12,6 +13,7 @@
 
 #include "common/media_clips.h"
 #include "common/test_support.h"
+#include "core/native_path.h"
 #include "engine/ffmpeg/ffmpeg_video_source.h"
 
 // Clips of many encoders and containers, each frame carrying its index, read through the
@@ -199,6 +201,27 @@ TEST_F(MediaMatrixTest, EveryClipShowsTheFrameAtEachTimeInAnyOrder) {
             }
         }
     }
+}
+
+}  // namespace
+}  // namespace mx::test
+
+namespace mx::test {
+namespace {
+
+TEST_F(MediaMatrixTest, OpensFileNamesWhoseBytesAreNotText) {
+    const MatrixClip plain = clip("plain.mp4", kX264 + QStringList{"-g", "30"});
+    const Made made = make(plain);
+    // Latin-1 bytes and a stray continuation byte, as old file systems and archives leave.
+    const QByteArray folder = QFile::encodeName(s_dir->path());
+    const QByteArray name = folder + "/caf\xe9_\x80:clip.mp4";
+    ASSERT_EQ(::rename(QFile::encodeName(made.path).constData(), name.constData()), 0);
+    const QString path = decodeNativePath(name);
+    ASSERT_TRUE(hasEscapedBytes(path));
+    auto source = createFfmpegVideoSource();
+    source->open(path);
+    EXPECT_EQ(source->videoWidth(), 176);
+    EXPECT_EQ(frameAt(*source, 1.0), 25);
 }
 
 }  // namespace
