@@ -18,8 +18,11 @@ extern "C" {
 
 // How a picture is found, in short:
 //
-// At open, one demux-only pass over the video stream lists every key frame (packet ordinal,
-// decoding and presentation time, byte position) and the stream's span. Every frame the
+// At open, the container's own index lists every key frame where it is complete at open (MP4,
+// AVI, Matroska's cues), with the stream's span from its stated duration or its last packets;
+// other containers (program and transport streams, raw streams) get one demux-only pass over
+// the video stream that lists every key frame (packet ordinal, decoding and presentation time,
+// byte position) and where the stream ends. Every frame the
 // decoder gives out then carries a time: its best-effort time stamp, or the time of the frame
 // before it plus one frame's duration.
 //
@@ -64,7 +67,7 @@ int displayRotation(const AVStream* stream) {
 
 // One packet of the video stream where decoding can start: a key frame, or the first packet.
 struct Entry {
-    int64_t ordinal = 0;  // count of video packets before it
+    int64_t ordinal = -1;  // count of video packets before it; -1 when not counted
     int64_t dts = kNoTime;
     int64_t pts = kNoTime;
     int64_t pos = -1;
@@ -90,6 +93,9 @@ private:
 
     bool openStreams(const QString& path);
     bool scanStream(int64_t* spanEnd, int64_t* firstTime, bool* stampsPresentation);
+    bool listFromIndex(int64_t* spanEnd, int64_t* firstTime, bool* stampsPresentation);
+    int64_t tailEnd(bool* stampsPresentation);
+    void noteSpan(const AVPacket& packet, int64_t* spanEnd, bool* stampsPresentation) const;
     int64_t toTicks(double seconds) const;
     size_t entryFor(int64_t target) const;
     bool showFrameAt(int64_t target);
@@ -124,6 +130,7 @@ private:
     int64_t m_frameTicks = 1;  // one frame's duration where the stream states none
     int64_t m_packetCount = 0;
     std::vector<Entry> m_entries;
+    bool m_keysCarryPts = false;  // the container stamps key frames with presentation times
     // A stream that yields no frame when read from its start fails every later picture at once
     // instead of reading the whole file again for each.
     bool m_undecodable = false;
@@ -132,6 +139,8 @@ private:
     bool m_running = false;
     size_t m_runEntry = 0;
     int64_t m_nextOrdinal = 0;  // ordinal of the next video packet to feed
+    int64_t m_maxFedDts = kNoTime;
+    int64_t m_maxFedPts = kNoTime;
     bool m_hasPending = false;  // m_packet holds the run's first packet, not yet fed
     bool m_waiting = false;     // frames before the run's key frame are not shown
     int64_t m_waitUntil = kNoTime;
@@ -219,7 +228,8 @@ bool FfmpegVideoSource::openStreams(const QString& path) {
     int64_t spanEnd = kNoTime;
     int64_t firstTime = kNoTime;
     bool stampsPresentation = false;
-    if (!scanStream(&spanEnd, &firstTime, &stampsPresentation)) {
+    if (!listFromIndex(&spanEnd, &firstTime, &stampsPresentation) &&
+        !scanStream(&spanEnd, &firstTime, &stampsPresentation)) {
         m_undecodable = true;
         return true;
     }
@@ -231,6 +241,8 @@ bool FfmpegVideoSource::openStreams(const QString& path) {
         return true;
     }
     m_startTicks = m_shownTime;
+    m_keysCarryPts = std::any_of(m_entries.begin(), m_entries.end(),
+                                 [](const Entry& entry) { return entry.pts != kNoTime; });
     if (spanEnd != kNoTime) {
         // Decoding times run behind the frames shown by the decoder's delay.
         const int64_t delay = stampsPresentation || firstTime == kNoTime
@@ -256,23 +268,92 @@ bool FfmpegVideoSource::scanStream(int64_t* spanEnd, int64_t* firstTime, bool* s
         if (ordinal == 0 || (packet->flags & AV_PKT_FLAG_KEY)) {
             m_entries.push_back({ordinal, packet->dts, packet->pts, packet->pos});
         }
-        const bool hasPts = packet->pts != kNoTime;
-        const int64_t time = hasPts ? packet->pts : packet->dts;
-        if (time != kNoTime && !(packet->flags & AV_PKT_FLAG_DISCARD)) {
-            if (*firstTime == kNoTime) {
-                *firstTime = time;
-            }
-            const int64_t length = packet->duration > 0 ? packet->duration : m_frameTicks;
-            if (*spanEnd == kNoTime || time + length > *spanEnd) {
-                *spanEnd = time + length;
-                *stampsPresentation = hasPts;
-            }
+        const int64_t time = packet->pts != kNoTime ? packet->pts : packet->dts;
+        if (*firstTime == kNoTime && time != kNoTime && !(packet->flags & AV_PKT_FLAG_DISCARD)) {
+            *firstTime = time;
         }
+        noteSpan(*packet, spanEnd, stampsPresentation);
         ++ordinal;
         av_packet_unref(packet);
     }
     m_packetCount = ordinal;
     return !m_entries.empty();
+}
+
+// Moves the end of the stream's span to the end of this packet when it lies later.
+void FfmpegVideoSource::noteSpan(const AVPacket& packet, int64_t* spanEnd,
+                                 bool* stampsPresentation) const {
+    const bool hasPts = packet.pts != kNoTime;
+    const int64_t time = hasPts ? packet.pts : packet.dts;
+    if (time == kNoTime || (packet.flags & AV_PKT_FLAG_DISCARD)) {
+        return;
+    }
+    const int64_t length = packet.duration > 0 ? packet.duration : m_frameTicks;
+    if (*spanEnd == kNoTime || time + length > *spanEnd) {
+        *spanEnd = time + length;
+        *stampsPresentation = hasPts;
+    }
+}
+
+// The key frames from the container's index, for containers whose index is complete at open:
+// MP4 and AVI list every frame (by decoding time), Matroska's cues every key frame (by
+// presentation time) once they are read, which the first seek does. Saves reading the whole
+// file at open.
+bool FfmpegVideoSource::listFromIndex(int64_t* spanEnd, int64_t* firstTime,
+                                      bool* stampsPresentation) {
+    const QByteArray name = m_format->iformat->name;
+    const bool mp4 = name.startsWith("mov");
+    const bool avi = name == "avi";
+    const bool matroska = name.startsWith("matroska");
+    if (!mp4 && !avi && !matroska) {
+        return false;
+    }
+    if (matroska) {
+        av_seek_frame(m_format.get(), m_stream->index, 0, AVSEEK_FLAG_BACKWARD);
+    }
+    const int count = avformat_index_get_entries_count(m_stream);
+    for (int i = 0; i < count; ++i) {
+        const AVIndexEntry* index = avformat_index_get_entry(m_stream, i);
+        if (!index || (i > 0 && !(index->flags & AVINDEX_KEYFRAME))) {
+            continue;
+        }
+        Entry entry;
+        entry.pos = index->pos;
+        (matroska ? entry.pts : entry.dts) = index->timestamp;
+        if (!m_entries.empty() && entry.time() <= m_entries.back().time()) {
+            continue;  // a repeated or disordered entry adds nothing
+        }
+        m_entries.push_back(entry);
+    }
+    if (m_entries.empty()) {
+        return false;
+    }
+    m_packetCount = std::numeric_limits<int64_t>::max() / 2;
+    *firstTime = m_entries.front().time();
+    const int64_t start = m_stream->start_time != kNoTime ? m_stream->start_time : *firstTime;
+    if (!matroska && m_stream->duration != kNoTime && m_stream->duration > 0) {
+        *spanEnd = start + m_stream->duration;
+        *stampsPresentation = mp4;
+    } else {
+        *spanEnd = tailEnd(stampsPresentation);
+    }
+    return true;
+}
+
+// The end of the stream's last packets, read from the last listed key frame on.
+int64_t FfmpegVideoSource::tailEnd(bool* stampsPresentation) {
+    int64_t end = kNoTime;
+    const Entry& last = m_entries.back();
+    const int64_t time = last.dts != kNoTime ? last.dts : last.pts;
+    if (av_seek_frame(m_format.get(), m_stream->index, time, AVSEEK_FLAG_BACKWARD) < 0) {
+        return end;
+    }
+    AVPacket* packet = m_packet.get();
+    while (readVideoPacket(packet)) {
+        noteSpan(*packet, &end, stampsPresentation);
+        av_packet_unref(packet);
+    }
+    return end;
 }
 
 void FfmpegVideoSource::close() {
@@ -293,6 +374,7 @@ void FfmpegVideoSource::close() {
     m_frameTicks = 1;
     m_packetCount = 0;
     m_entries.clear();
+    m_keysCarryPts = false;
     m_undecodable = false;
     m_running = false;
     m_hasPending = false;
@@ -373,7 +455,10 @@ bool FfmpegVideoSource::showFrameAt(int64_t target) {
 // Going on is right whenever the target lies at or after the frame shown; it is cheaper than
 // starting again when the key frame the target needs has been fed already.
 bool FfmpegVideoSource::canDecodeForward(int64_t target) const {
-    return m_entries[entryFor(target)].ordinal < m_nextOrdinal;
+    const Entry& entry = m_entries[entryFor(target)];
+    // Nothing fed before a key frame shows after it, so a later time fed means it was fed.
+    return (entry.dts != kNoTime && m_maxFedDts != kNoTime && entry.dts <= m_maxFedDts) ||
+           (entry.pts != kNoTime && m_maxFedPts != kNoTime && entry.pts <= m_maxFedPts);
 }
 
 bool FfmpegVideoSource::startAt(size_t index) {
@@ -395,6 +480,8 @@ bool FfmpegVideoSource::startAt(size_t index) {
         m_running = true;
         m_runEntry = index;
         m_nextOrdinal = entry.ordinal;
+        m_maxFedDts = kNoTime;
+        m_maxFedPts = kNoTime;
         m_hasPending = true;
         m_waiting = index > 0;
         m_waitUntil = entry.pts;
@@ -440,7 +527,7 @@ bool FfmpegVideoSource::reach(const Entry& entry, Reach how) {
                 done = avformat_seek_file(format, stream, std::numeric_limits<int64_t>::min(),
                                           first.time(), first.time(), 0) >= 0;
             }
-            return done && readUpTo(entry, true);
+            return done && readUpTo(entry, entry.ordinal >= 0);
         }
     }
     return false;
@@ -464,7 +551,7 @@ bool FfmpegVideoSource::readUpTo(const Entry& entry, bool byOrdinal) {
             match = packet->pts == entry.pts &&
                     (entry.dts == kNoTime || packet->dts == kNoTime || packet->dts == entry.dts);
         } else if (entry.dts != kNoTime) {
-            match = packet->pts == kNoTime && packet->dts == entry.dts;
+            match = packet->dts == entry.dts;
         } else {
             match = entry.pos >= 0 && packet->pos == entry.pos;
         }
@@ -531,6 +618,12 @@ FfmpegVideoSource::Outcome FfmpegVideoSource::decodeUntil(int64_t target) {
             m_waiting = false;
         }
         const bool first = m_firstOfRun;
+        if (first && m_runEntry > 0 && m_keysCarryPts && m_decoded->pts == kNoTime) {
+            // A stream that stamps its key frames left this one unstamped: its time can only
+            // be guessed from here, so it is decoded on from the key frame before.
+            av_frame_unref(m_decoded.get());
+            return Outcome::LandedLate;
+        }
         m_firstOfRun = false;
         if (time <= target || (first && m_runEntry == 0)) {
             keepAs(&m_shown);
@@ -568,6 +661,12 @@ bool FfmpegVideoSource::feedPacket(int64_t target) {
     }
     m_hasPending = false;
     ++m_nextOrdinal;
+    if (packet->dts != kNoTime) {
+        m_maxFedDts = std::max(m_maxFedDts == kNoTime ? packet->dts : m_maxFedDts, packet->dts);
+    }
+    if (packet->pts != kNoTime) {
+        m_maxFedPts = std::max(m_maxFedPts == kNoTime ? packet->pts : m_maxFedPts, packet->pts);
+    }
     // A frame that no reference needs and that certainly is not the one shown at the target
     // need not be decoded at all.
     m_codec->skip_frame =
@@ -606,19 +705,23 @@ bool FfmpegVideoSource::certainlyBeforeTarget(int64_t pts, int64_t target) const
     return false;
 }
 
-// The frame's own time stamp; an untimed frame, or one stamped no later than the frame before
-// it, follows that frame by one frame's duration. The first frame of a run without a stamp
-// takes its entry's time.
+// The time of a decoded frame: the presentation time its packet carried; for a frame whose
+// packet carried none, the frame before it plus one frame's duration (a decoder's guess from
+// decoding times lands frames of reordered video in the wrong slot); the decoder's best-effort
+// guess only for the first frame of a run, and the entry's time when there is none. A frame
+// never shows at or before the one decoded before it.
 int64_t FfmpegVideoSource::frameTime(const AVFrame& frame) {
-    int64_t time = frame.best_effort_timestamp;
+    const int64_t step = std::max<int64_t>(1, m_lastDuration);
+    int64_t time = frame.pts;
     if (time == kNoTime) {
-        time = frame.pts;
+        time = m_lastTime != kNoTime ? m_lastTime + step : frame.best_effort_timestamp;
     }
-    if (m_lastTime != kNoTime && (time == kNoTime || time <= m_lastTime)) {
-        time = m_lastTime + std::max<int64_t>(1, m_lastDuration);
-    } else if (time == kNoTime) {
+    if (time == kNoTime) {
         const int64_t entryTime = m_entries[m_runEntry].time();
         time = entryTime != kNoTime ? entryTime : m_startTicks;
+    }
+    if (m_lastTime != kNoTime && time <= m_lastTime) {
+        time = m_lastTime + step;
     }
     m_lastTime = time;
     m_lastDuration = frame.pkt_duration > 0 ? frame.pkt_duration : m_frameTicks;
