@@ -334,6 +334,13 @@ bool FfmpegVideoSource::listFromIndex(int64_t* spanEnd, int64_t* firstTime,
     if (!matroska && m_stream->duration != kNoTime && m_stream->duration > 0) {
         *spanEnd = start + m_stream->duration;
         *stampsPresentation = mp4;
+        // Fragmented files index their fragments as they are read: an index that stops well
+        // short of the stated end is not complete yet.
+        const int64_t last = avformat_index_get_entry(m_stream, count - 1)->timestamp;
+        if (count > 1 && last < start + m_stream->duration - m_stream->duration / 8) {
+            m_entries.clear();
+            return false;
+        }
     } else {
         *spanEnd = tailEnd(stampsPresentation);
     }

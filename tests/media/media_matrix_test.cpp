@@ -88,6 +88,10 @@ std::vector<MatrixClip> matrixClips() {
         clip("late_1_4.ts", x264Gop + QStringList{"-output_ts_offset", "1.4", "-f", "mpegts"}),
         clip("late_10.mp4", x264Gop + QStringList{"-output_ts_offset", "10"}),
         clip("late_10.mkv", x264Gop + QStringList{"-output_ts_offset", "10"}),
+        // Indexed as its fragments are read, and Matroska as a live recorder writes it,
+        // without cues or duration.
+        clip("fragmented.mp4", x264Gop + QStringList{"-movflags", "+frag_keyframe+empty_moov"}),
+        clip("live.mkv", x264Gop + QStringList{"-live", "1"}),
         // Cut without re-encoding: an edit list hides the frames before the cut.
         clip("edit_list.mp4", x264Gop, evenTime, {}, {"-ss", "1.3"}),
     };
