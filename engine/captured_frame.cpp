@@ -124,6 +124,14 @@ std::optional<CapturedFrame> frameFromDib(const QByteArray& dib) {
         const uchar* in = source + stride * row;
         const int y = static_cast<int>(frame.topDown ? row : rows - 1 - row);
         auto* out = reinterpret_cast<QRgb*>(frame.image.scanLine(y));
+        if (bytesPerPixel == 4) {
+            // Bytes B, G, R, X are a little-endian 0xXXRRGGBB: the picture's pixel once X is
+            // made opaque.
+            for (std::int64_t x = 0; x < width; ++x) {
+                out[x] = qFromLittleEndian<quint32>(in + 4 * x) | 0xff000000u;
+            }
+            continue;
+        }
         for (std::int64_t x = 0; x < width; ++x, in += bytesPerPixel) {
             out[x] = qRgb(in[2], in[1], in[0]);
         }
