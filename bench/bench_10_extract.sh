@@ -2,7 +2,9 @@
 # Eleven frames of a 60 s clip at i * 60 / 12 s: the console tool against the ffmpeg CLI
 # (accurate input seeking, one process per frame) and ffmpegthumbnailer (one process per
 # frame). Each figure is the median of three runs, wall time and in brackets CPU time (user +
-# system of all processes); ratios are ours / ffmpeg CLI.
+# system of all processes); ratios are ours / ffmpeg CLI. All three are multi-threaded: FFmpeg's
+# frame threads in mx_cons and in the ffmpeg CLI, ffmpegthumbnailer as its libavcodec chooses;
+# the CPU/wall figure printed for mx_cons says how much of the two cores it used.
 # Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh sets both).
 set -euo pipefail
 source "$(dirname "$0")/timing.sh"
@@ -24,19 +26,14 @@ if [ ! -s "$clip_sd" ]; then
     mv "$clip_sd.part.avi" "$clip_sd"
 fi
 
-# The console tool once it is built; until then the stand-in that drives the same video source.
-if [ -x "$MX_BUILD/cli/mx_cons" ]; then
-    ours_name="mx_cons"
-    ours() { "$MX_BUILD/cli/mx_cons" "$1" "$count" jpg -o "$2" >"$work/mx_cons.log" 2>&1; }
-    ours_many() { "$MX_BUILD/cli/mx_cons" "$1" 59 jpg -o "$2" >"$work/mx_cons.log" 2>&1; }
-elif [ -x "$MX_BUILD/bench/extract_bench" ]; then
-    ours_name="extract_bench"
-    ours() { "$MX_BUILD/bench/extract_bench" "$1" "$count" "$2" >/dev/null; }
-    ours_many() { "$MX_BUILD/bench/extract_bench" "$1" 59 "$2" >/dev/null; }
-else
-    echo "neither $MX_BUILD/cli/mx_cons nor $MX_BUILD/bench/extract_bench is built" >&2
+cons="$MX_BUILD/cli/mx_cons"
+if [ ! -x "$cons" ]; then
+    echo "$cons is not built" >&2
     exit 1
 fi
+ours_name="mx_cons"
+ours() { "$cons" "$1" "$count" jpg -o "$2" >"$work/mx_cons.log" 2>&1; }
+ours_many() { "$cons" "$1" 59 jpg -o "$2" >"$work/mx_cons.log" 2>&1; }
 
 decode_all() { ffmpeg -hide_banner -loglevel error -i "$1" -f null -; }
 
@@ -68,11 +65,15 @@ ratio() {
 print(f'ratio {a[0] / b[0]:.2f} (cpu {a[1] / b[1]:.2f})', end='')"
 }
 
+echo "threads: multi-threaded figures (decoder frame threads in every tool), $(nproc) cores"
+# CPU time over wall time of one median3 result: how many cores were kept busy.
+busy() { python3 -c "w, c = '$1'.split(); print(f'cpu/wall {float(c) / float(w):.2f}', end='')"; }
+
 for clip in "$clip_hd" "$clip_sd"; do
     echo "-- $(basename "$clip"), $count frames"
     ours_s=$(median3 ours "$clip")
     ffmpeg_s=$(median3 ffmpeg_cli "$clip")
-    echo "$ours_name $(show "$ours_s")   ffmpeg CLI $(show "$ffmpeg_s")   $(ratio "$ours_s" "$ffmpeg_s")"
+    echo "$ours_name $(show "$ours_s") $(busy "$ours_s")   ffmpeg CLI $(show "$ffmpeg_s")   $(ratio "$ours_s" "$ffmpeg_s")"
     if command -v ffmpegthumbnailer >/dev/null; then
         thumb_s=$(median3 thumbnailer "$clip")
         echo "    ffmpegthumbnailer $(show "$thumb_s")   ours / it: $(ratio "$ours_s" "$thumb_s")"
@@ -84,4 +85,4 @@ done
 echo "-- $(basename "$clip_hd"), 59 frames 1 s apart"
 many_s=$(median3 ours_many "$clip_hd")
 pass_s=$(median3 decode_all "$clip_hd")
-echo "$ours_name $(show "$many_s")   ffmpeg CLI decoding it all $(show "$pass_s")   $(ratio "$many_s" "$pass_s")"
+echo "$ours_name $(show "$many_s") $(busy "$many_s")   ffmpeg CLI decoding it all $(show "$pass_s")   $(ratio "$many_s" "$pass_s")"

@@ -2,7 +2,9 @@
 # One contact sheet of the 60 s 1080p clip: the console tool in Matrix mode (a job list file
 # with the Matrix options; nine frames at i * 60 / 10 s, tiles shrunk to 889x500) against the
 # ffmpeg CLI making a 3x3 tile of the same nine frames (select, scale, tile). Each figure is
-# the median wall time of three runs. Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh sets both).
+# the median wall time of three runs. Multi-threaded figures on both sides: decoder frame
+# threads, and mx_cons shrinks the tiles on several threads. Needs MX_BENCH_WORK and MX_BUILD
+# (bench/run.sh sets both).
 set -euo pipefail
 work="$MX_BENCH_WORK/sheet"
 mkdir -p "$work"
@@ -17,9 +19,8 @@ if [ ! -s "$clip" ]; then
 fi
 
 cons="$MX_BUILD/cli/mx_cons"
-stand_in="$MX_BUILD/bench/sheet_bench"
-if [ ! -x "$cons" ] && [ ! -x "$stand_in" ]; then
-    echo "neither $cons nor $stand_in is built" >&2
+if [ ! -x "$cons" ]; then
+    echo "$cons is not built" >&2
     exit 1
 fi
 
@@ -51,20 +52,14 @@ ffmpeg_sheet() {
 # shellcheck source=timing.sh
 source "$(dirname "$0")/timing.sh"
 
-# The job list form of the console tool when a trial run makes a sheet; until then the
-# stand-in that drives the engine with the same options.
 probe=$(mktemp -d "$work/probe.XXXXXX")
-if [ ! -x "$cons" ] || ! ours "$probe" || [ ! -s "$probe/testsrc2_1080p_60s.jpg" ]; then
-    if [ ! -x "$stand_in" ]; then
-        echo "mx_cons cannot make a contact sheet from a job list file yet" >&2
-        rm -rf "$probe"
-        exit 1
-    fi
-    ours_name=sheet_bench
-    ours() { "$stand_in" "$clip" "$1" >/dev/null 2>&1; }
+if ! ours "$probe" || [ ! -s "$probe/testsrc2_1080p_60s.jpg" ]; then
+    echo "mx_cons made no contact sheet from the job list file; see $probe/log.txt" >&2
+    exit 1
 fi
 rm -rf "$probe"
 
+echo "threads: multi-threaded figures, $(nproc) cores"
 echo "-- $(basename "$clip"), one 3x3 contact sheet"
 ours_s=$(median3 ours)
 ffmpeg_s=$(median3 ffmpeg_sheet)

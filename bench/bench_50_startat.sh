@@ -2,8 +2,9 @@
 # "Start at" 0, one frame every second across the 60 s 1080p clip (60 JPEG frames) through the
 # console tool with a job list, against the ffmpeg CLI taking the same 60 positions one process
 # each and against one sequential ffmpeg pass writing a JPEG per second (-vf fps=1). Medians of
-# three runs; ratios are ours / theirs. Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh sets
-# both) and the clip that bench_10_extract.sh makes.
+# three runs; ratios are ours / theirs. Multi-threaded figures throughout (decoder frame
+# threads). Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh sets both) and the clip that
+# bench_10_extract.sh makes.
 set -euo pipefail
 work="$MX_BENCH_WORK/startat"
 mkdir -p "$work"
@@ -36,6 +37,7 @@ sequential() {
 # shellcheck source=timing.sh
 source "$(dirname "$0")/timing.sh"
 
+echo "threads: multi-threaded figures, $(nproc) cores"
 check=$(mktemp -d "$work/out.XXXXXX")
 ours "$check"
 echo "-- $(basename "$clip"), Start at 0 every 1 s ($(find "$check" -name '*.jpg' | wc -l) JPEG frames)"

@@ -11,7 +11,10 @@ namespace mx {
 struct CapturedFrame {
     QImage image;           // Format_RGB32, what the overlay and the contact sheet draw with
     QByteArray headerPart;  // BITMAPINFOHEADER and whatever stood between it and the pixels
-    QByteArray pixels;      // the pixel array as captured, rows padded to 4 bytes
+    // The pixel array as captured (rows padded to 4 bytes) when image cannot give it back
+    // exactly; empty otherwise, so a capture holds one copy of the picture.
+    QByteArray pixels;
+    int fourthByte = 0;     // the unused byte of every captured 32-bit pixel
     int bitsPerPixel = 32;  // 24 or 32
     bool topDown = false;   // negative biHeight: first row is the top row
     bool drawnOn = false;   // set when image was changed after the capture

@@ -54,8 +54,8 @@ struct FreeDeleter {
 
 // The one function with a setjmp region: nothing with a destructor lives in it, so the jump
 // skips no cleanup. *out is allocated by libjpeg (also on failure) and owned by the caller.
-bool compressRgb(const unsigned char* rgb, int width, int height, int quality, unsigned char** out,
-                 unsigned long* outSize, char* message) {
+bool compressRgb(const unsigned char* rgb, std::size_t rowBytes, int width, int height, int quality,
+                 unsigned char** out, unsigned long* outSize, char* message) {
     jpeg_compress_struct cinfo;
     std::memset(&cinfo, 0, sizeof cinfo);
     JpegErrorManager error;
@@ -75,7 +75,6 @@ bool compressRgb(const unsigned char* rgb, int width, int height, int quality, u
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
-    const std::size_t rowBytes = std::size_t(width) * 3;
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(rgb + rowBytes * cinfo.next_scanline);
         jpeg_write_scanlines(&cinfo, &row, 1);
@@ -147,17 +146,12 @@ QByteArray encodeJpeg(const QImage& image, int quality) {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     const int width = rgb.width();
     const int height = rgb.height();
-    // Packed rows: QImage pads its scan lines to 4 bytes, libjpeg wants them back to back.
-    std::vector<unsigned char> packed(std::size_t(width) * 3 * std::size_t(height));
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(packed.data() + std::size_t(width) * 3 * y, rgb.constScanLine(y),
-                    std::size_t(width) * 3);
-    }
+    // libjpeg takes the scan lines one by one, so the converted picture is the only copy.
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     char message[JMSG_LENGTH_MAX] = {};
-    const bool ok =
-        compressRgb(packed.data(), width, height, qBound(0, quality, 100), &out, &outSize, message);
+    const bool ok = compressRgb(rgb.constBits(), static_cast<std::size_t>(rgb.bytesPerLine()),
+                                width, height, qBound(0, quality, 100), &out, &outSize, message);
     const std::unique_ptr<unsigned char, FreeDeleter> owner(out);
     if (!ok) {
         throw Error(QStringLiteral("JPEG encoding failed: ") + QString::fromLocal8Bit(message));

@@ -5,6 +5,7 @@
 #include <limits>
 
 extern "C" {
+#include <libavutil/mastering_display_metadata.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -58,6 +59,25 @@ int swsColorspace(int colorspace, int width, int height) {
     }
 }
 
+// The brightest light the frame's metadata states, in nits; 0 when it states none.
+int statedPeakNits(const AVFrame& frame) {
+    if (const AVFrameSideData* data =
+            av_frame_get_side_data(&frame, AV_FRAME_DATA_CONTENT_LIGHT_LEVEL)) {
+        const auto* level = reinterpret_cast<const AVContentLightMetadata*>(data->data);
+        if (level->MaxCLL > 0) {
+            return static_cast<int>(level->MaxCLL);
+        }
+    }
+    if (const AVFrameSideData* data =
+            av_frame_get_side_data(&frame, AV_FRAME_DATA_MASTERING_DISPLAY_METADATA)) {
+        const auto* mastering = reinterpret_cast<const AVMasteringDisplayMetadata*>(data->data);
+        if (mastering->has_luminance && mastering->max_luminance.den > 0) {
+            return static_cast<int>(av_q2d(mastering->max_luminance));
+        }
+    }
+    return 0;
+}
+
 void putLe32(char* at, uint32_t value) {
     qToLittleEndian<quint32>(value, at);
 }
@@ -80,12 +100,23 @@ bool DibConverter::prepare(const Input& input) {
     if (!desc) {
         return false;
     }
+    const bool pq = input.transfer == AVCOL_TRC_SMPTE2084;
+    const bool hlg = input.transfer == AVCOL_TRC_ARIB_STD_B67;
+    const bool bt2020 = input.primaries == AVCOL_PRI_BT2020;
+    m_linearLight = pq || hlg || bt2020;
+    if (m_linearLight) {
+        using Transfer = LinearLightRenderer::Transfer;
+        m_renderer.configure(pq    ? Transfer::Pq
+                             : hlg ? Transfer::Hlg
+                                   : Transfer::Sdr,
+                             bt2020, input.peakNits);
+    }
     // The output has the input's size, so the flags only choose how chroma is upsampled.
     // Bilinear with accurate rounding keeps colours within a level or two at a tenth of the
     // cost of bicubic full-chroma interpolation, which matters for 1080p captures.
     m_sws.reset(sws_getContext(input.width, input.height, format, input.width, input.height,
-                               AV_PIX_FMT_BGRA, SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr,
-                               nullptr));
+                               m_linearLight ? AV_PIX_FMT_X2RGB10LE : AV_PIX_FMT_BGRA,
+                               SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
     if (!m_sws) {
         return false;
     }
@@ -98,6 +129,15 @@ bool DibConverter::prepare(const Input& input) {
     return true;
 }
 
+void DibConverter::render(uint32_t* pixels, int width, int height) const {
+    if (!m_linearLight) {
+        return;
+    }
+    for (int row = 0; row < height; ++row) {
+        m_renderer.renderRow(pixels + static_cast<size_t>(row) * width, width);
+    }
+}
+
 bool DibConverter::convert(const AVFrame& frame, int rotation, QByteArray* dib) {
     const int width = frame.width;
     const int height = frame.height;
@@ -108,16 +148,10 @@ bool DibConverter::convert(const AVFrame& frame, int rotation, QByteArray* dib) 
     if (pixelBytes > std::numeric_limits<int32_t>::max() - kHeaderSize) {
         return false;
     }
-    if (!prepare({width, height, frame.format, frame.colorspace, frame.color_range})) {
+    if (!prepare({width, height, frame.format, frame.colorspace, frame.color_range, frame.color_trc,
+                  frame.color_primaries, statedPeakNits(frame)})) {
         return false;
     }
-    m_pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-    uint8_t* dst[4] = {reinterpret_cast<uint8_t*>(m_pixels.data()), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {width * 4, 0, 0, 0};
-    if (sws_scale(m_sws.get(), frame.data, frame.linesize, 0, height, dst, dstStride) != height) {
-        return false;
-    }
-
     const bool sideways = rotation == 90 || rotation == 270;
     const int outWidth = sideways ? height : width;
     const int outHeight = sideways ? width : height;
@@ -131,9 +165,32 @@ bool DibConverter::convert(const AVFrame& frame, int rotation, QByteArray* dib) 
     putLe16(header + 14, 32);
     putLe32(header + 20, static_cast<uint32_t>(pixelBytes));
 
+    auto* out = reinterpret_cast<uint32_t*>(dib->data() + kHeaderSize);
+    if (rotation != 90 && rotation != 180 && rotation != 270) {
+        // Straight into the bottom-up pixel array: the top row goes last, rows run backwards.
+        uint8_t* dst[4] = {
+            reinterpret_cast<uint8_t*>(out + static_cast<size_t>(height - 1) * width), nullptr,
+            nullptr, nullptr};
+        const int dstStride[4] = {-width * 4, 0, 0, 0};
+        m_pixels.clear();
+        m_pixels.shrink_to_fit();
+        if (sws_scale(m_sws.get(), frame.data, frame.linesize, 0, height, dst, dstStride) !=
+            height) {
+            return false;
+        }
+        render(out, width, height);
+        return true;
+    }
+    // Turned pictures go through one converted copy.
+    m_pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    uint8_t* dst[4] = {reinterpret_cast<uint8_t*>(m_pixels.data()), nullptr, nullptr, nullptr};
+    const int dstStride[4] = {width * 4, 0, 0, 0};
+    if (sws_scale(m_sws.get(), frame.data, frame.linesize, 0, height, dst, dstStride) != height) {
+        return false;
+    }
+    render(m_pixels.data(), width, height);
     // Output row r (counted from the top of the picture as shown) is stored at row
     // outHeight - 1 - r of the bottom-up pixel array.
-    auto* out = reinterpret_cast<uint32_t*>(dib->data() + kHeaderSize);
     const uint32_t* in = m_pixels.data();
     for (int r = 0; r < outHeight; ++r) {
         uint32_t* row = out + static_cast<size_t>(outHeight - 1 - r) * outWidth;
@@ -148,17 +205,15 @@ bool DibConverter::convert(const AVFrame& frame, int rotation, QByteArray* dib) 
                     row[x] = in[static_cast<size_t>(height - 1 - r) * width + (width - 1 - x)];
                 }
                 break;
-            case 270:  // shown (x, r) comes from source (width - 1 - r, x)
+            default:  // 270: shown (x, r) comes from source (width - 1 - r, x)
                 for (int x = 0; x < outWidth; ++x) {
                     row[x] = in[static_cast<size_t>(x) * width + (width - 1 - r)];
                 }
                 break;
-            default:
-                std::memcpy(row, in + static_cast<size_t>(r) * width,
-                            static_cast<size_t>(width) * 4);
-                break;
         }
     }
+    m_pixels.clear();
+    m_pixels.shrink_to_fit();
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/ffmpeg/libav_handles.h"
+#include "engine/ffmpeg/tone_mapping.h"
 
 namespace mx {
 
@@ -24,14 +25,22 @@ private:
         int format = -1;
         int colorspace = -1;
         int range = -1;
+        int transfer = -1;
+        int primaries = -1;
+        int peakNits = 0;
         bool operator==(const Input&) const = default;
     };
 
     bool prepare(const Input& input);
+    void render(uint32_t* pixels, int width, int height) const;
 
     av::SwsPtr m_sws;
     Input m_input;
-    std::vector<uint32_t> m_pixels;  // the frame as converted, top-down, before turning
+    // Set for video a player shows through linear light (BT.2020 primaries, PQ, HLG): the
+    // scaler then gives 10-bit RGB, which the renderer turns into BT.709 SDR in place.
+    bool m_linearLight = false;
+    LinearLightRenderer m_renderer;
+    std::vector<uint32_t> m_pixels;  // a turned frame as converted, before turning; empty otherwise
 };
 
 }  // namespace mx

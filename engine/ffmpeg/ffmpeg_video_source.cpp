@@ -1,13 +1,14 @@
 #include "engine/ffmpeg/ffmpeg_video_source.h"
 
-#include <QFile>
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <mutex>
+#include <vector>
 
+#include "core/native_path.h"
 #include "engine/ffmpeg/dib_converter.h"
 #include "engine/ffmpeg/libav_handles.h"
 
@@ -15,14 +16,32 @@ extern "C" {
 #include <libavutil/display.h>
 }
 
+// How a picture is found, in short:
+//
+// At open, the container's own index lists every key frame where it is complete at open (MP4,
+// AVI, Matroska's cues), with the stream's span from its stated duration or its last packets;
+// other containers (program and transport streams, raw streams) get one demux-only pass over
+// the video stream that lists every key frame (packet ordinal, decoding and presentation time,
+// byte position) and where the stream ends. Every frame the
+// decoder gives out then carries a time: its best-effort time stamp, or the time of the frame
+// before it plus one frame's duration.
+//
+// The picture at T is the last frame whose time is at or before T. To show it, decoding
+// starts at the last listed key frame whose time is at or before T; when the first frame that
+// comes out there is already later than T (the container stamps decoding times only, or the
+// key frame's leading pictures reach back), decoding starts again one key frame earlier. The
+// first listed entry is the stream's first packet, so going back always ends somewhere.
+// A run goes on forward instead of starting again when the key frame T needs has been fed
+// already.
+//
+// Reaching a listed key frame: a seek by time (or by byte position for streams whose time
+// stamps can jump, where seeks by time land late), then packets are read without decoding
+// until the listed one comes; the last resort is reading from the start, counting packets.
+
 namespace mx {
 namespace {
 
-// Beyond this distance a target is reached by seeking rather than decoding on, unless the
-// container's index shows that no key frame lies in between.
-constexpr double kForwardDecodeLimitSeconds = 5.0;
-// How far before the target a repeated seek starts when the container landed behind it.
-constexpr std::array<double, 9> kSeekBackoffSeconds = {0, 1, 3, 10, 30, 100, 300, 1000, 3000};
+constexpr int64_t kNoTime = AV_NOPTS_VALUE;
 // Corrupt streams can fail frame after frame; give up on a run after this many errors.
 constexpr int kMaxConsecutiveDecodeErrors = 1000;
 
@@ -46,6 +65,17 @@ int displayRotation(const AVStream* stream) {
     return static_cast<int>(quarter % 4) * 90;
 }
 
+// One packet of the video stream where decoding can start: a key frame, or the first packet.
+struct Entry {
+    int64_t ordinal = -1;  // count of video packets before it; -1 when not counted
+    int64_t dts = kNoTime;
+    int64_t pts = kNoTime;
+    int64_t pos = -1;
+    // The earliest time this entry's frame can show; decoding times stand in where a
+    // container stamps no presentation time, since a frame never shows before it is decoded.
+    int64_t time() const { return pts != kNoTime ? pts : dts; }
+};
+
 class FfmpegVideoSource final : public VideoSource {
 public:
     void open(const QString& path) override;
@@ -59,19 +89,26 @@ public:
 
 private:
     enum class Outcome { Found, LandedLate, NothingDecoded };
+    enum class Reach { ByTime, ByBytes, FromStart };
 
     bool openStreams(const QString& path);
+    bool scanStream(int64_t* spanEnd, int64_t* firstTime, bool* stampsPresentation);
+    bool listFromIndex(int64_t* spanEnd, int64_t* firstTime, bool* stampsPresentation);
+    int64_t tailEnd(bool* stampsPresentation);
+    void noteSpan(const AVPacket& packet, int64_t* spanEnd, bool* stampsPresentation) const;
     int64_t toTicks(double seconds) const;
+    size_t entryFor(int64_t target) const;
     bool showFrameAt(int64_t target);
     bool canDecodeForward(int64_t target) const;
-    bool seekAndDecode(int64_t target);
-    bool seekTo(int64_t timestamp);
-    bool seekToStart(bool byBytes);
-    void restartDecoding(bool atStreamStart);
+    bool startAt(size_t entry);
+    bool reach(const Entry& entry, Reach how);
+    bool readUpTo(const Entry& entry, bool byOrdinal);
     Outcome decodeUntil(int64_t target);
-    void feedPacket(int64_t target);
+    bool feedPacket(int64_t target);
+    bool readVideoPacket(AVPacket* packet);
     bool certainlyBeforeTarget(int64_t pts, int64_t target) const;
-    int64_t framePts(const AVFrame& frame);
+    int64_t frameTime(const AVFrame& frame);
+    void keepAs(av::FramePtr* slot);
 
     // Declared first so that it is released last.
     av::FormatPtr m_format;
@@ -89,26 +126,35 @@ private:
     double m_duration = 0;
     double m_position = 0;
     double m_target = 0;
-    int64_t m_startTicks = 0;
-    int64_t m_endTicks = std::numeric_limits<int64_t>::max();
-
-    // Decoder state since the last seek.
+    int64_t m_startTicks = 0;  // time of the first frame shown
+    int64_t m_frameTicks = 1;  // one frame's duration where the stream states none
+    int64_t m_packetCount = 0;
+    std::vector<Entry> m_entries;
+    bool m_keysCarryPts = false;  // the container stamps key frames with presentation times
     // A stream that yields no frame when read from its start fails every later picture at once
     // instead of reading the whole file again for each.
     bool m_undecodable = false;
-    bool m_atStreamStart = false;  // decoding began at the start of the stream
-    bool m_waitingForKey = false;  // frames before the first key frame after a seek are garbage
+
+    // The current decoding run: where it started and how far it has read.
+    bool m_running = false;
+    size_t m_runEntry = 0;
+    int64_t m_nextOrdinal = 0;  // ordinal of the next video packet to feed
+    int64_t m_maxFedDts = kNoTime;
+    int64_t m_maxFedPts = kNoTime;
+    bool m_hasPending = false;  // m_packet holds the run's first packet, not yet fed
+    bool m_waiting = false;     // frames before the run's key frame are not shown
+    int64_t m_waitUntil = kNoTime;
+    bool m_firstOfRun = false;
     bool m_inputEnded = false;
     bool m_drained = false;
     bool m_hasShown = false;
     bool m_hasAhead = false;
     bool m_shownIsFirst =
-        false;  // m_shown is the stream's first frame: it stands for any earlier time
-    int64_t m_shownPts = 0;
-    int64_t m_aheadPts = 0;
-    int64_t m_firstPtsAfterSeek = AV_NOPTS_VALUE;
-    int64_t m_lastPts = AV_NOPTS_VALUE;
-    int64_t m_lastFedDts = AV_NOPTS_VALUE;
+        false;  // m_shown is the stream's first frame: it stands for earlier times
+    int64_t m_shownTime = 0;
+    int64_t m_aheadTime = 0;
+    int64_t m_lastTime = kNoTime;
+    int64_t m_lastDuration = 0;
     std::array<int64_t, 32> m_recentPts{};  // pts of the packets fed last, as a ring
     size_t m_recentCount = 0;
 };
@@ -123,7 +169,7 @@ void FfmpegVideoSource::open(const QString& path) {
 bool FfmpegVideoSource::openStreams(const QString& path) {
     // The "file:" prefix keeps a colon in the name from selecting a protocol, and the whitelist
     // keeps playlists and similar containers from reaching anything but local files.
-    const QByteArray url = "file:" + QFile::encodeName(path);
+    const QByteArray url = "file:" + encodeNativePath(path);
     av::Dictionary options;
     options.set("protocol_whitelist", "file");
     AVFormatContext* format = nullptr;
@@ -166,31 +212,155 @@ bool FfmpegVideoSource::openStreams(const QString& path) {
     // stretched, so every captured pixel is a decoded one.
     const int codedWidth = m_stream->codecpar->width;
     const int codedHeight = m_stream->codecpar->height;
-    if (codedWidth <= 0 || codedHeight <= 0 || m_stream->time_base.num <= 0 ||
-        m_stream->time_base.den <= 0) {
+    const AVRational base = m_stream->time_base;
+    if (codedWidth <= 0 || codedHeight <= 0 || base.num <= 0 || base.den <= 0) {
         return false;
     }
     m_rotation = displayRotation(m_stream);
     const bool sideways = m_rotation == 90 || m_rotation == 270;
     m_width = sideways ? codedHeight : codedWidth;
     m_height = sideways ? codedWidth : codedHeight;
-    if (format->duration != AV_NOPTS_VALUE && format->duration > 0) {
-        m_duration = static_cast<double>(format->duration) / AV_TIME_BASE;
+    const AVRational rate = av_guess_frame_rate(format, m_stream, nullptr);
+    if (rate.num > 0 && rate.den > 0) {
+        m_frameTicks = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), base));
     }
-    m_startTicks = m_stream->start_time != AV_NOPTS_VALUE ? m_stream->start_time : 0;
-    // Times count from the first frame a player shows. Containers without presentation times
-    // (AVI) stamp B-frame video one frame late, so the first frame is decoded to learn where
-    // the stream starts; decoding then goes on from there for the first capture.
-    restartDecoding(true);
-    if (decodeUntil(m_startTicks) == Outcome::Found) {
-        m_startTicks = m_shownPts;
-    } else {
+
+    int64_t spanEnd = kNoTime;
+    int64_t firstTime = kNoTime;
+    bool stampsPresentation = false;
+    if (!listFromIndex(&spanEnd, &firstTime, &stampsPresentation) &&
+        !scanStream(&spanEnd, &firstTime, &stampsPresentation)) {
         m_undecodable = true;
+        return true;
     }
-    if (m_duration > 0) {
-        m_endTicks = toTicks(m_duration);
+    // Times count from the first frame a player shows, which only decoding tells (containers
+    // without presentation times stamp B-frame video one frame late). The run goes on from
+    // there for the first capture.
+    if (!startAt(0) || decodeUntil(std::numeric_limits<int64_t>::min()) != Outcome::Found) {
+        m_undecodable = true;
+        return true;
+    }
+    m_startTicks = m_shownTime;
+    m_keysCarryPts = std::any_of(m_entries.begin(), m_entries.end(),
+                                 [](const Entry& entry) { return entry.pts != kNoTime; });
+    if (spanEnd != kNoTime) {
+        // Decoding times run behind the frames shown by the decoder's delay.
+        const int64_t delay = stampsPresentation || firstTime == kNoTime
+                                  ? 0
+                                  : std::max<int64_t>(0, m_startTicks - firstTime);
+        const int64_t span = spanEnd + delay - m_startTicks;
+        if (span > 0) {
+            m_duration = static_cast<double>(span) * base.num / base.den;
+        }
     }
     return true;
+}
+
+// Reads the whole video stream without decoding: its decoding entries and where it ends.
+bool FfmpegVideoSource::scanStream(int64_t* spanEnd, int64_t* firstTime, bool* stampsPresentation) {
+    AVPacket* packet = m_packet.get();
+    int64_t ordinal = 0;
+    while (av_read_frame(m_format.get(), packet) >= 0) {
+        if (packet->stream_index != m_stream->index) {
+            av_packet_unref(packet);
+            continue;
+        }
+        if (ordinal == 0 || (packet->flags & AV_PKT_FLAG_KEY)) {
+            m_entries.push_back({ordinal, packet->dts, packet->pts, packet->pos});
+        }
+        const int64_t time = packet->pts != kNoTime ? packet->pts : packet->dts;
+        if (*firstTime == kNoTime && time != kNoTime && !(packet->flags & AV_PKT_FLAG_DISCARD)) {
+            *firstTime = time;
+        }
+        noteSpan(*packet, spanEnd, stampsPresentation);
+        ++ordinal;
+        av_packet_unref(packet);
+    }
+    m_packetCount = ordinal;
+    return !m_entries.empty();
+}
+
+// Moves the end of the stream's span to the end of this packet when it lies later.
+void FfmpegVideoSource::noteSpan(const AVPacket& packet, int64_t* spanEnd,
+                                 bool* stampsPresentation) const {
+    const bool hasPts = packet.pts != kNoTime;
+    const int64_t time = hasPts ? packet.pts : packet.dts;
+    if (time == kNoTime || (packet.flags & AV_PKT_FLAG_DISCARD)) {
+        return;
+    }
+    const int64_t length = packet.duration > 0 ? packet.duration : m_frameTicks;
+    if (*spanEnd == kNoTime || time + length > *spanEnd) {
+        *spanEnd = time + length;
+        *stampsPresentation = hasPts;
+    }
+}
+
+// The key frames from the container's index, for containers whose index is complete at open:
+// MP4 and AVI list every frame (by decoding time), Matroska's cues every key frame (by
+// presentation time) once they are read, which the first seek does. Saves reading the whole
+// file at open.
+bool FfmpegVideoSource::listFromIndex(int64_t* spanEnd, int64_t* firstTime,
+                                      bool* stampsPresentation) {
+    const QByteArray name = m_format->iformat->name;
+    const bool mp4 = name.startsWith("mov");
+    const bool avi = name == "avi";
+    const bool matroska = name.startsWith("matroska");
+    if (!mp4 && !avi && !matroska) {
+        return false;
+    }
+    if (matroska) {
+        av_seek_frame(m_format.get(), m_stream->index, 0, AVSEEK_FLAG_BACKWARD);
+    }
+    const int count = avformat_index_get_entries_count(m_stream);
+    for (int i = 0; i < count; ++i) {
+        const AVIndexEntry* index = avformat_index_get_entry(m_stream, i);
+        if (!index || (i > 0 && !(index->flags & AVINDEX_KEYFRAME))) {
+            continue;
+        }
+        Entry entry;
+        entry.pos = index->pos;
+        (matroska ? entry.pts : entry.dts) = index->timestamp;
+        if (!m_entries.empty() && entry.time() <= m_entries.back().time()) {
+            continue;  // a repeated or disordered entry adds nothing
+        }
+        m_entries.push_back(entry);
+    }
+    if (m_entries.empty()) {
+        return false;
+    }
+    m_packetCount = std::numeric_limits<int64_t>::max() / 2;
+    *firstTime = m_entries.front().time();
+    const int64_t start = m_stream->start_time != kNoTime ? m_stream->start_time : *firstTime;
+    if (!matroska && m_stream->duration != kNoTime && m_stream->duration > 0) {
+        *spanEnd = start + m_stream->duration;
+        *stampsPresentation = mp4;
+        // Fragmented files index their fragments as they are read: an index that stops well
+        // short of the stated end is not complete yet.
+        const int64_t last = avformat_index_get_entry(m_stream, count - 1)->timestamp;
+        if (count > 1 && last < start + m_stream->duration - m_stream->duration / 8) {
+            m_entries.clear();
+            return false;
+        }
+    } else {
+        *spanEnd = tailEnd(stampsPresentation);
+    }
+    return true;
+}
+
+// The end of the stream's last packets, read from the last listed key frame on.
+int64_t FfmpegVideoSource::tailEnd(bool* stampsPresentation) {
+    int64_t end = kNoTime;
+    const Entry& last = m_entries.back();
+    const int64_t time = last.dts != kNoTime ? last.dts : last.pts;
+    if (av_seek_frame(m_format.get(), m_stream->index, time, AVSEEK_FLAG_BACKWARD) < 0) {
+        return end;
+    }
+    AVPacket* packet = m_packet.get();
+    while (readVideoPacket(packet)) {
+        noteSpan(*packet, &end, stampsPresentation);
+        av_packet_unref(packet);
+    }
+    return end;
 }
 
 void FfmpegVideoSource::close() {
@@ -208,8 +378,13 @@ void FfmpegVideoSource::close() {
     m_position = 0;
     m_target = 0;
     m_startTicks = 0;
-    m_endTicks = std::numeric_limits<int64_t>::max();
+    m_frameTicks = 1;
+    m_packetCount = 0;
+    m_entries.clear();
+    m_keysCarryPts = false;
     m_undecodable = false;
+    m_running = false;
+    m_hasPending = false;
     m_hasShown = false;
     m_hasAhead = false;
 }
@@ -233,151 +408,198 @@ int64_t FfmpegVideoSource::toTicks(double seconds) const {
 }
 
 bool FfmpegVideoSource::currentImage(QByteArray* dib) {
-    if (!m_codec || !dib) {
+    if (!m_codec || !dib || m_undecodable) {
         return false;
     }
-    if (m_undecodable || !showFrameAt(toTicks(m_target)) || !m_hasShown) {
+    if (!showFrameAt(toTicks(m_target)) || !m_hasShown) {
         return false;
     }
     return m_converter.convert(*m_shown, m_rotation, dib);
 }
 
+// The last entry whose frame can show at or before the target; the first entry otherwise.
+size_t FfmpegVideoSource::entryFor(int64_t target) const {
+    size_t found = 0;
+    for (size_t i = 1; i < m_entries.size(); ++i) {
+        const int64_t time = m_entries[i].time();
+        if (time != kNoTime && time <= target) {
+            found = i;
+        }
+    }
+    return found;
+}
+
 bool FfmpegVideoSource::showFrameAt(int64_t target) {
-    if (m_hasShown) {
-        if (target < m_shownPts && m_shownIsFirst) {
+    if (m_running && m_hasShown) {
+        if (target < m_shownTime && m_shownIsFirst) {
             return true;
         }
-        if (target >= m_shownPts) {
-            if (m_hasAhead ? target < m_aheadPts : m_drained) {
+        if (target >= m_shownTime) {
+            if (m_hasAhead ? target < m_aheadTime : m_drained) {
                 return true;
             }
-            if (canDecodeForward(target)) {
-                return decodeUntil(target) == Outcome::Found;
+            if (canDecodeForward(target) && decodeUntil(target) == Outcome::Found) {
+                return true;
             }
         }
     }
-    return seekAndDecode(target);
-}
-
-bool FfmpegVideoSource::canDecodeForward(int64_t target) const {
-    const int64_t position = m_lastFedDts != AV_NOPTS_VALUE ? m_lastFedDts : m_startTicks;
-    const AVRational base = m_stream->time_base;
-    const double distance = static_cast<double>(target - position) * base.num / base.den;
-    const AVIndexEntry* key =
-        avformat_index_get_entry_from_timestamp(m_stream, target, AVSEEK_FLAG_BACKWARD);
-    if (!key) {
-        return distance <= kForwardDecodeLimitSeconds;
-    }
-    if (m_lastFedDts == AV_NOPTS_VALUE) {
-        return false;
-    }
-    if (key->timestamp > m_lastFedDts) {
-        return false;  // a seek to that key frame skips everything before it
-    }
-    // The index of some containers grows as they are read, so the last entry known may not be
-    // the last key frame before a distant target.
-    const int entries = avformat_index_get_entries_count(m_stream);
-    if (key == avformat_index_get_entry(m_stream, entries - 1)) {
-        return distance <= kForwardDecodeLimitSeconds;
-    }
-    return true;
-}
-
-// Seeks to the key frame before the target and decodes up to it. When the container lands
-// after the target (MPEG program streams do) or nothing decodes there, it tries again further
-// back, and finally from the very start.
-bool FfmpegVideoSource::seekAndDecode(int64_t target) {
-    const AVRational base = m_stream->time_base;
-    const int64_t from = std::min(target, m_endTicks);
-    for (const double back : kSeekBackoffSeconds) {
-        const int64_t timestamp = from - static_cast<int64_t>(back * base.den / base.num);
-        if (timestamp <= m_startTicks) {
-            break;
-        }
-        if (!seekTo(timestamp)) {
+    // Start at the entry the target needs; when its first frame is already too late, or
+    // nothing decodes from it, one entry earlier.
+    for (size_t entry = entryFor(target) + 1; entry-- > 0;) {
+        if (!startAt(entry)) {
             continue;
         }
-        if (decodeUntil(target) == Outcome::Found) {
+        const Outcome outcome = decodeUntil(target);
+        if (outcome == Outcome::Found) {
             return true;
         }
     }
-    // Streams searched by time stamps (MPEG transport streams) can stop a few frames short of
-    // their start; reading from the first byte then starts truly at the start.
-    if (seekToStart(false) && decodeUntil(target) == Outcome::Found &&
-        m_firstPtsAfterSeek <= m_startTicks) {
-        return true;
-    }
-    if (seekToStart(true) && decodeUntil(target) == Outcome::Found) {
-        return true;
-    }
-    if (seekToStart(false) && decodeUntil(target) == Outcome::Found) {
-        return true;
-    }
+    m_running = false;
     m_undecodable = true;
     return false;
 }
 
-bool FfmpegVideoSource::seekTo(int64_t timestamp) {
-    if (av_seek_frame(m_format.get(), m_stream->index, timestamp, AVSEEK_FLAG_BACKWARD) < 0) {
-        return false;
-    }
-    restartDecoding(false);
-    return true;
+// Going on is right whenever the target lies at or after the frame shown; it is cheaper than
+// starting again when the key frame the target needs has been fed already.
+bool FfmpegVideoSource::canDecodeForward(int64_t target) const {
+    const Entry& entry = m_entries[entryFor(target)];
+    // Nothing fed before a key frame shows after it, so a later time fed means it was fed.
+    return (entry.dts != kNoTime && m_maxFedDts != kNoTime && entry.dts <= m_maxFedDts) ||
+           (entry.pts != kNoTime && m_maxFedPts != kNoTime && entry.pts <= m_maxFedPts);
 }
 
-bool FfmpegVideoSource::seekToStart(bool byBytes) {
+bool FfmpegVideoSource::startAt(size_t index) {
+    const Entry& entry = m_entries[index];
+    const AVInputFormat* input = m_format->iformat;
+    // Streams whose time stamps may jump are searched by time and land late; their byte
+    // positions are exact.
+    const bool bytesFirst = (input->flags & AVFMT_TS_DISCONT) && entry.pos >= 0;
+    const Reach order[] = {bytesFirst ? Reach::ByBytes : Reach::ByTime,
+                           bytesFirst ? Reach::ByTime : Reach::ByBytes, Reach::FromStart};
+    m_running = false;
+    for (const Reach how : order) {
+        if (!reach(entry, how)) {
+            continue;
+        }
+        avcodec_flush_buffers(m_codec.get());
+        av_frame_unref(m_shown.get());
+        av_frame_unref(m_ahead.get());
+        m_running = true;
+        m_runEntry = index;
+        m_nextOrdinal = entry.ordinal;
+        m_maxFedDts = kNoTime;
+        m_maxFedPts = kNoTime;
+        m_hasPending = true;
+        m_waiting = index > 0;
+        m_waitUntil = entry.pts;
+        m_firstOfRun = true;
+        m_inputEnded = false;
+        m_drained = false;
+        m_hasShown = false;
+        m_hasAhead = false;
+        m_shownIsFirst = false;
+        m_lastTime = kNoTime;
+        m_lastDuration = 0;
+        m_recentCount = 0;
+        return true;
+    }
+    return false;
+}
+
+bool FfmpegVideoSource::reach(const Entry& entry, Reach how) {
     AVFormatContext* format = m_format.get();
-    const int index = m_stream->index;
-    const bool done =
-        byBytes ? av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) >= 0
-                : av_seek_frame(format, index, m_startTicks, AVSEEK_FLAG_BACKWARD) >= 0 ||
-                      avformat_seek_file(format, index, std::numeric_limits<int64_t>::min(),
-                                         m_startTicks, m_startTicks, 0) >= 0;
-    if (done) {
-        restartDecoding(true);
+    const int stream = m_stream->index;
+    const bool byteSeekable = !(format->iformat->flags & AVFMT_NO_BYTE_SEEK);
+    switch (how) {
+        case Reach::ByTime: {
+            int64_t time = entry.dts;
+            if (time == kNoTime || (entry.pts != kNoTime && entry.pts < time)) {
+                time = entry.pts;
+            }
+            if (time == kNoTime || av_seek_frame(format, stream, time, AVSEEK_FLAG_BACKWARD) < 0) {
+                return false;
+            }
+            return readUpTo(entry, false);
+        }
+        case Reach::ByBytes:
+            if (!byteSeekable || entry.pos < 0 ||
+                av_seek_frame(format, stream, entry.pos, AVSEEK_FLAG_BYTE) < 0) {
+                return false;
+            }
+            return readUpTo(entry, false);
+        case Reach::FromStart: {
+            const Entry& first = m_entries.front();
+            bool done = byteSeekable && av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
+            if (!done && first.time() != kNoTime) {
+                done = avformat_seek_file(format, stream, std::numeric_limits<int64_t>::min(),
+                                          first.time(), first.time(), 0) >= 0;
+            }
+            return done && readUpTo(entry, entry.ordinal >= 0);
+        }
     }
-    return done;
+    return false;
 }
 
-void FfmpegVideoSource::restartDecoding(bool atStreamStart) {
-    avcodec_flush_buffers(m_codec.get());
-    av_frame_unref(m_shown.get());
-    av_frame_unref(m_ahead.get());
-    m_atStreamStart = atStreamStart;
-    m_waitingForKey = !atStreamStart;
-    m_inputEnded = false;
-    m_drained = false;
-    m_hasShown = false;
-    m_hasAhead = false;
-    m_shownIsFirst = false;
-    m_firstPtsAfterSeek = AV_NOPTS_VALUE;
-    m_lastPts = AV_NOPTS_VALUE;
-    m_lastFedDts = AV_NOPTS_VALUE;
-    m_recentCount = 0;
+// Reads video packets without decoding until the entry's own packet, which stays in m_packet.
+// False when the reading passed it or the stream ended first.
+bool FfmpegVideoSource::readUpTo(const Entry& entry, bool byOrdinal) {
+    AVPacket* packet = m_packet.get();
+    int64_t ordinal = 0;
+    while (av_read_frame(m_format.get(), packet) >= 0) {
+        if (packet->stream_index != m_stream->index) {
+            av_packet_unref(packet);
+            continue;
+        }
+        bool match = false;
+        bool passed = false;
+        if (byOrdinal) {
+            match = ordinal == entry.ordinal;
+        } else if (entry.pts != kNoTime) {
+            match = packet->pts == entry.pts &&
+                    (entry.dts == kNoTime || packet->dts == kNoTime || packet->dts == entry.dts);
+        } else if (entry.dts != kNoTime) {
+            match = packet->dts == entry.dts;
+        } else {
+            match = entry.pos >= 0 && packet->pos == entry.pos;
+        }
+        if (!match && !byOrdinal) {
+            if (entry.dts != kNoTime && packet->dts != kNoTime) {
+                passed = packet->dts > entry.dts;
+            } else if (entry.pos >= 0 && packet->pos >= 0) {
+                passed = packet->pos > entry.pos;
+            }
+        }
+        if (match) {
+            return true;
+        }
+        av_packet_unref(packet);
+        if (passed || ++ordinal > m_packetCount) {
+            return false;
+        }
+    }
+    return false;
 }
 
 // Decodes on until the frame after the target is out, keeping the last frame at or before it.
 FfmpegVideoSource::Outcome FfmpegVideoSource::decodeUntil(int64_t target) {
     if (m_hasAhead) {
-        if (m_aheadPts > target) {
+        if (m_aheadTime > target) {
             return Outcome::Found;
         }
         std::swap(m_shown, m_ahead);
         av_frame_unref(m_ahead.get());
         m_hasAhead = false;
         m_hasShown = true;
-        m_shownPts = m_aheadPts;
+        m_shownTime = m_aheadTime;
         m_shownIsFirst = false;
     }
     int errors = 0;
     while (!m_drained) {
         const int rc = avcodec_receive_frame(m_codec.get(), m_decoded.get());
         if (rc == AVERROR(EAGAIN)) {
-            if (m_inputEnded) {
+            if (m_inputEnded || !feedPacket(target)) {
                 m_drained = true;  // a decoder that wants input after the flush has nothing more
-                break;
             }
-            feedPacket(target);
             continue;
         }
         if (rc == AVERROR_EOF) {
@@ -391,24 +613,31 @@ FfmpegVideoSource::Outcome FfmpegVideoSource::decodeUntil(int64_t target) {
             continue;
         }
         errors = 0;
-        const int64_t pts = framePts(*m_decoded);
-        if (m_waitingForKey && !m_decoded->key_frame) {
-            av_frame_unref(m_decoded.get());
-            continue;
+        const int64_t time = frameTime(*m_decoded);
+        if (m_waiting) {
+            // Leading pictures of the key frame, and whatever a decoder makes of references it
+            // never saw, are not shown.
+            const bool early = m_waitUntil != kNoTime ? time < m_waitUntil : !m_decoded->key_frame;
+            if (early) {
+                av_frame_unref(m_decoded.get());
+                continue;
+            }
+            m_waiting = false;
         }
-        m_waitingForKey = false;
-        const bool first = m_atStreamStart;
-        m_atStreamStart = false;
-        if (first) {
-            m_firstPtsAfterSeek = pts;
-        }
-        if (pts <= target || (first && !m_hasShown)) {
-            std::swap(m_shown, m_decoded);
+        const bool first = m_firstOfRun;
+        if (first && m_runEntry > 0 && m_keysCarryPts && m_decoded->pts == kNoTime) {
+            // A stream that stamps its key frames left this one unstamped: its time can only
+            // be guessed from here, so it is decoded on from the key frame before.
             av_frame_unref(m_decoded.get());
+            return Outcome::LandedLate;
+        }
+        m_firstOfRun = false;
+        if (time <= target || (first && m_runEntry == 0)) {
+            keepAs(&m_shown);
             m_hasShown = true;
-            m_shownPts = pts;
-            m_shownIsFirst = first;
-            if (pts > target) {
+            m_shownTime = time;
+            m_shownIsFirst = first && m_runEntry == 0;
+            if (time > target) {
                 return Outcome::Found;  // the target lies before the first frame
             }
             continue;
@@ -417,48 +646,61 @@ FfmpegVideoSource::Outcome FfmpegVideoSource::decodeUntil(int64_t target) {
             av_frame_unref(m_decoded.get());
             return Outcome::LandedLate;
         }
-        std::swap(m_ahead, m_decoded);
-        av_frame_unref(m_decoded.get());
+        keepAs(&m_ahead);
         m_hasAhead = true;
-        m_aheadPts = pts;
+        m_aheadTime = time;
         return Outcome::Found;
     }
     return m_hasShown ? Outcome::Found : Outcome::NothingDecoded;
 }
 
-void FfmpegVideoSource::feedPacket(int64_t target) {
+void FfmpegVideoSource::keepAs(av::FramePtr* slot) {
+    std::swap(*slot, m_decoded);
+    av_frame_unref(m_decoded.get());
+}
+
+// Feeds the next video packet; after the last one, the flush. False when nothing was fed.
+bool FfmpegVideoSource::feedPacket(int64_t target) {
     AVPacket* packet = m_packet.get();
-    while (true) {
-        if (av_read_frame(m_format.get(), packet) < 0) {
-            avcodec_send_packet(m_codec.get(), nullptr);
-            m_inputEnded = true;
-            return;
-        }
-        if (packet->stream_index == m_stream->index) {
-            break;
-        }
-        av_packet_unref(packet);
+    if (!m_hasPending && !readVideoPacket(packet)) {
+        m_inputEnded = true;
+        return avcodec_send_packet(m_codec.get(), nullptr) >= 0;
+    }
+    m_hasPending = false;
+    ++m_nextOrdinal;
+    if (packet->dts != kNoTime) {
+        m_maxFedDts = std::max(m_maxFedDts == kNoTime ? packet->dts : m_maxFedDts, packet->dts);
+    }
+    if (packet->pts != kNoTime) {
+        m_maxFedPts = std::max(m_maxFedPts == kNoTime ? packet->pts : m_maxFedPts, packet->pts);
     }
     // A frame that no reference needs and that certainly is not the one shown at the target
     // need not be decoded at all.
     m_codec->skip_frame =
         certainlyBeforeTarget(packet->pts, target) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
-    if (packet->pts != AV_NOPTS_VALUE) {
+    if (packet->pts != kNoTime) {
         m_recentPts[m_recentCount++ % m_recentPts.size()] = packet->pts;
-    }
-    const int64_t dts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
-    if (dts != AV_NOPTS_VALUE) {
-        m_lastFedDts = dts;
     }
     // Data the decoder rejects is skipped; the frames around it still decode.
     avcodec_send_packet(m_codec.get(), packet);
     av_packet_unref(packet);
+    return true;
+}
+
+bool FfmpegVideoSource::readVideoPacket(AVPacket* packet) {
+    while (av_read_frame(m_format.get(), packet) >= 0) {
+        if (packet->stream_index == m_stream->index) {
+            return true;
+        }
+        av_packet_unref(packet);
+    }
+    return false;
 }
 
 // True when a packet fed recently shows later than pts and still at or before the target:
 // the frame at pts is then not the last one at or before the target.
 bool FfmpegVideoSource::certainlyBeforeTarget(int64_t pts, int64_t target) const {
-    if (pts == AV_NOPTS_VALUE || pts >= target) {
+    if (pts == kNoTime || pts >= target) {
         return false;
     }
     const size_t count = std::min(m_recentCount, m_recentPts.size());
@@ -470,17 +712,27 @@ bool FfmpegVideoSource::certainlyBeforeTarget(int64_t pts, int64_t target) const
     return false;
 }
 
-int64_t FfmpegVideoSource::framePts(const AVFrame& frame) {
-    int64_t pts = frame.best_effort_timestamp;
-    if (pts == AV_NOPTS_VALUE) {
-        pts = frame.pts;
+// The time of a decoded frame: the presentation time its packet carried; for a frame whose
+// packet carried none, the frame before it plus one frame's duration (a decoder's guess from
+// decoding times lands frames of reordered video in the wrong slot); the decoder's best-effort
+// guess only for the first frame of a run, and the entry's time when there is none. A frame
+// never shows at or before the one decoded before it.
+int64_t FfmpegVideoSource::frameTime(const AVFrame& frame) {
+    const int64_t step = std::max<int64_t>(1, m_lastDuration);
+    int64_t time = frame.pts;
+    if (time == kNoTime) {
+        time = m_lastTime != kNoTime ? m_lastTime + step : frame.best_effort_timestamp;
     }
-    if (pts == AV_NOPTS_VALUE) {
-        // Untimed frames follow the one before them.
-        pts = m_lastPts == AV_NOPTS_VALUE ? m_startTicks : m_lastPts + 1;
+    if (time == kNoTime) {
+        const int64_t entryTime = m_entries[m_runEntry].time();
+        time = entryTime != kNoTime ? entryTime : m_startTicks;
     }
-    m_lastPts = pts;
-    return pts;
+    if (m_lastTime != kNoTime && time <= m_lastTime) {
+        time = m_lastTime + step;
+    }
+    m_lastTime = time;
+    m_lastDuration = frame.pkt_duration > 0 ? frame.pkt_duration : m_frameTicks;
+    return time;
 }
 
 }  // namespace

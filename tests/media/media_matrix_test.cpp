@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "common/media_clips.h"
+#include "common/test_support.h"
+#include "core/native_path.h"
+#include "engine/ffmpeg/ffmpeg_video_source.h"
+
+// Clips of many encoders and containers, each frame carrying its index, read through the
+// source in the engine's own order of calls and in arbitrary orders.
+
+namespace mx::test {
+namespace {
+
+constexpr int kRate = 25;
+
+double evenTime(int n) {
+    return static_cast<double>(n) / kRate;
+}
+
+// Steps of 60 and 20 ms, and half a second of nothing after every 50 frames.
+double unevenTime(int n) {
+    return n * 0.04 + 0.02 * (n % 2) + 0.5 * (n / 50);
+}
+const char kUnevenFilter[] = "settb=1/1000,setpts=(N*0.04+0.02*mod(N\\,2)+0.5*floor(N/50))/TB";
+
+struct MatrixClip {
+    const char* name;
+    QStringList args;
+    std::function<double(int)> frameTime;  // from the first frame the generator painted
+    QString filters;
+    // Made from the clip above by a second ffmpeg run, e.g. a cut that leaves an edit list.
+    QStringList remux;
+    double seconds = 6.0;
+};
+
+MatrixClip clip(const char* name, const QStringList& args,
+                std::function<double(int)> frameTime = evenTime, const QString& filters = {},
+                const QStringList& remux = {}) {
+    return {name, args, std::move(frameTime), filters, remux};
+}
+
+const QStringList kX264 = {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-preset", "veryfast"};
+
+std::vector<MatrixClip> matrixClips() {
+    const QStringList x264Gop = kX264 + QStringList{"-g", "30", "-bf", "3"};
+    const QStringList x265 = {"-c:v",         "libx265",
+                              "-preset",      "ultrafast",
+                              "-x265-params", "keyint=30:open-gop=1:bframes=3:log-level=none"};
+    const QStringList vfr = kX264 + QStringList{"-fps_mode", "passthrough", "-g", "40"};
+    return {
+        clip("open_gop.mp4", x264Gop + QStringList{"-x264-params", "open-gop=1:b-pyramid=normal"}),
+        clip("pyramid.mkv", x264Gop + QStringList{"-x264-params", "b-pyramid=normal"}),
+        clip("h264.ts", x264Gop + QStringList{"-f", "mpegts"}),
+        clip("intra_refresh.mp4", kX264 + QStringList{"-x264-params", "intra-refresh=1:keyint=30"}),
+        clip("mpeg4_bframes.avi", {"-c:v", "mpeg4", "-q:v", "2", "-g", "30", "-bf", "2"}),
+        // A key frame as the second coded picture, as at a cut in the first frames.
+        clip("mpeg4_early_key.avi",
+             {"-c:v", "mpeg4", "-q:v", "2", "-g", "30", "-bf", "2", "-force_key_frames", "0.04"}),
+        clip("h264_bframes.avi", kX264 + QStringList{"-g", "30", "-bf", "2"}),
+        clip("xvid.avi", {"-c:v", "libxvid", "-q:v", "3", "-g", "30", "-bf", "0"}),
+        clip("mpeg1.mpg",
+             {"-c:v", "mpeg1video", "-q:v", "3", "-g", "15", "-bf", "2", "-f", "mpeg"}),
+        clip("mpeg2.vob", {"-c:v", "mpeg2video", "-q:v", "3", "-g", "15", "-bf", "2", "-f", "vob"}),
+        clip("mpeg2_interlaced.ts", {"-c:v", "mpeg2video", "-q:v", "3", "-g", "15", "-bf", "2",
+                                     "-flags", "+ilme+ildct", "-top", "1", "-f", "mpegts"}),
+        clip("wmv2.wmv", {"-c:v", "wmv2", "-q:v", "3", "-g", "30"}),
+        clip("msmpeg4.asf", {"-c:v", "msmpeg4", "-q:v", "3", "-g", "30"}),
+        clip("mjpeg.avi", {"-c:v", "mjpeg", "-q:v", "3", "-pix_fmt", "yuvj420p"}),
+        clip("mjpeg.mov", {"-c:v", "mjpeg", "-q:v", "3", "-pix_fmt", "yuvj420p"}),
+        clip("vp9_altref.webm",
+             {"-c:v", "libvpx-vp9", "-g", "30", "-deadline", "good", "-cpu-used", "8", "-b:v",
+              "400k", "-auto-alt-ref", "1", "-lag-in-frames", "16"}),
+        clip("hevc_open_gop.mkv", x265),
+        clip("hevc_open_gop.mp4", x265 + QStringList{"-tag:v", "hvc1"}),
+        clip("vfr.mkv", vfr, unevenTime, kUnevenFilter),
+        clip("vfr.mp4", vfr, unevenTime, kUnevenFilter),
+        clip("late_1_4.ts", x264Gop + QStringList{"-output_ts_offset", "1.4", "-f", "mpegts"}),
+        clip("late_10.mp4", x264Gop + QStringList{"-output_ts_offset", "10"}),
+        clip("late_10.mkv", x264Gop + QStringList{"-output_ts_offset", "10"}),
+        // Indexed as its fragments are read, and Matroska as a live recorder writes it,
+        // without cues or duration.
+        clip("fragmented.mp4", x264Gop + QStringList{"-movflags", "+frag_keyframe+empty_moov"}),
+        clip("live.mkv", x264Gop + QStringList{"-live", "1"}),
+        // Cut without re-encoding: an edit list hides the frames before the cut.
+        clip("edit_list.mp4", x264Gop, evenTime, {}, {"-ss", "1.3"}),
+    };
+}
+
+class MediaMatrixTest : public ::testing::Test {
+public:
+    static void SetUpTestSuite() { s_dir = std::make_unique<QTemporaryDir>(); }
+    static void TearDownTestSuite() { s_dir.reset(); }
+
+    struct Made {
+        QString path;
+        int firstIndex = 0;  // index of the first frame the file shows
+        int frames = 0;      // frames the generator painted
+    };
+
+    static Made make(const MatrixClip& clip) {
+        Made made;
+        made.frames = static_cast<int>(std::lround(clip.seconds * kRate));
+        const QString painted = s_dir->filePath(QString("painted_") + clip.name);
+        IndexedClip spec;
+        spec.width = 176;
+        spec.height = 144;
+        spec.rate = kRate;
+        spec.seconds = clip.seconds;
+        spec.outputArgs = clip.args;
+        spec.extraFilters = clip.filters;
+        EXPECT_TRUE(makeIndexedClip(painted, spec)) << clip.name;
+        made.path = painted;
+        if (!clip.remux.isEmpty()) {
+            made.path = s_dir->filePath(clip.name);
+            EXPECT_TRUE(
+                runFfmpeg(clip.remux + QStringList{"-i", painted, "-c", "copy", made.path}));
+            // What the ffmpeg CLI shows first is the reference for where the file starts.
+            const QString png = s_dir->filePath(QString(clip.name) + ".png");
+            EXPECT_TRUE(runFfmpeg({"-i", made.path, "-frames:v", "1", png}));
+            made.firstIndex = readFrameIndex(QImage(png));
+            EXPECT_GT(made.firstIndex, 0);
+        }
+        return made;
+    }
+
+    static inline std::unique_ptr<QTemporaryDir> s_dir;
+};
+
+// The index of the frame shown t seconds after the first one: the last one starting at or
+// before t; the first before the start, the last after the end.
+int expectedIndex(const MatrixClip& clip, const MediaMatrixTest::Made& made, double t) {
+    const double base = clip.frameTime(made.firstIndex);
+    int shown = made.firstIndex;
+    for (int n = made.firstIndex + 1; n < made.frames; ++n) {
+        if (clip.frameTime(n) - base <= t + 1e-9) {
+            shown = n;
+        }
+    }
+    return shown;
+}
+
+int frameAt(VideoSource& source, double t) {
+    source.seek(t);
+    QByteArray dib;
+    if (!source.currentImage(&dib)) {
+        return -2;
+    }
+    return readFrameIndex(dib);
+}
+
+TEST_F(MediaMatrixTest, EveryClipShowsTheFrameAtEachTimeInAnyOrder) {
+    for (const MatrixClip& clip : matrixClips()) {
+        SCOPED_TRACE(clip.name);
+        const Made made = make(clip);
+        const double span =
+            clip.frameTime(made.frames - 1) - clip.frameTime(made.firstIndex) + 1.0 / kRate;
+
+        // The engine's own calls: size, a seek to one second, the duration, then eleven
+        // proportional positions.
+        auto source = createFfmpegVideoSource();
+        source->open(made.path);
+        EXPECT_EQ(source->videoWidth(), 176);
+        EXPECT_EQ(source->videoHeight(), 144);
+        source->seek(1.0);
+        const double duration = source->duration();
+        EXPECT_NEAR(duration, span, 0.045);
+        const double step = duration / 12;
+        for (int i = 1; i <= 11; ++i) {
+            EXPECT_EQ(frameAt(*source, i * step), expectedIndex(clip, made, i * step))
+                << "capture " << i;
+            EXPECT_DOUBLE_EQ(source->position(), i * step);
+        }
+
+        // Times between frame starts and on them, before the start and beyond the end.
+        std::vector<double> times = {0.0,   0.013, 0.5,         1.0,  1.213,     1.6,
+                                     2.0,   2.413, 2.84,        3.0,  3.52,      4.04,
+                                     4.813, 5.2,   span - 0.01, -1.0, span + 5.0};
+        std::sort(times.begin(), times.end());
+        std::vector<std::vector<double>> orders = {times, times};
+        std::reverse(orders[1].begin(), orders[1].end());
+        std::mt19937 random(11);
+        for (int shuffle = 0; shuffle < 2; ++shuffle) {
+            orders.push_back(times);
+            std::shuffle(orders.back().begin(), orders.back().end(), random);
+        }
+        // Far beyond the end, then back near the start.
+        orders.push_back({span + 5.0, 1.0, 2.0, 0.5});
+        for (size_t order = 0; order < orders.size(); ++order) {
+            SCOPED_TRACE(order);
+            auto fresh = createFfmpegVideoSource();
+            fresh->open(made.path);
+            for (const double t : orders[order]) {
+                EXPECT_EQ(frameAt(*fresh, t), expectedIndex(clip, made, t)) << "at " << t;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace mx::test
+
+namespace mx::test {
+namespace {
+
+TEST_F(MediaMatrixTest, OpensFileNamesWhoseBytesAreNotText) {
+    const MatrixClip plain = clip("plain.mp4", kX264 + QStringList{"-g", "30"});
+    const Made made = make(plain);
+    // Latin-1 bytes and a stray continuation byte, as old file systems and archives leave.
+    const QByteArray folder = QFile::encodeName(s_dir->path());
+    const QByteArray name = folder + "/caf\xe9_\x80:clip.mp4";
+    ASSERT_EQ(::rename(QFile::encodeName(made.path).constData(), name.constData()), 0);
+    const QString path = decodeNativePath(name);
+    ASSERT_TRUE(hasEscapedBytes(path));
+    auto source = createFfmpegVideoSource();
+    source->open(path);
+    EXPECT_EQ(source->videoWidth(), 176);
+    EXPECT_EQ(frameAt(*source, 1.0), 25);
+}
+
+}  // namespace
+}  // namespace mx::test
