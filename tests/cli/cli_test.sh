@@ -150,15 +150,9 @@ latin=$work/$'vid\xE9os'
 mkdir "$latin"
 cp "$clip" "$latin/"$'caf\xE9.mp4'
 run "$latin/"$'caf\xE9.mp4' 2 jpg -o "$latin"
-# FFMPEG_OPENS_BYTES: the FFmpeg source opens by its path's bytes on the engine's branch; until
-# both are merged, this block says it is skipped rather than failing.
-if out_has $'\t0 x 0$'; then
-    echo "SKIPPED: a source name that is not UTF-8 (the video source does not open it by bytes)"
-else
-    check "a source name that is not UTF-8 runs" rc_is 0
-    check "its picture size is read" out_has $'\t320 x 240$'
-    check "its frames keep the name's bytes" test -s "$latin/"$'caf\xE9_00002.jpg'
-fi
+check "a source name that is not UTF-8 runs" rc_is 0
+check "its picture size is read" out_has $'\t320 x 240$'
+check "its frames keep the name's bytes" test -s "$latin/"$'caf\xE9_00002.jpg'
 
 # A full disk stops the run with exit 1 and the file's name; the frames before it are whole and
 # no emptied or partial file is left. Needs a tmpfs of our own (root).
