@@ -61,6 +61,9 @@ TForm1::TForm1(ExtractionOptions& options, QStringList arguments, VideoSourceFac
     };
     buildWindow();
     bindJobList();
+    buildPopupMenu();
+    bindFileSearch();
+    buildDialogs();
     qApp->installEventFilter(this);
     // The window's translation data, read as the window is loaded: it records the built-in
     // texts and brings the window into the current language.
@@ -157,22 +160,28 @@ void TForm1::buildWindow() {
     m_statBar->setSizeGripEnabled(true);
     setStatusBar(m_statBar);
 
+    buildButtons(panel);
+}
+
+void TForm1::buildButtons(QWidget* panel) {
     struct ButtonSpec {
         const char* name;
         int left;
         const char* caption;
         ButtonImage image;
+        void (TForm1::*handler)();
     };
     const ButtonSpec buttons[] = {
-        {"BtnAddFile", 8, "Add File", ButtonImage::AddFile},
-        {"BtnAddDir", 80, "Add Folder", ButtonImage::AddFolder},
-        {"BtnStartExtract", 176, "Start extract", ButtonImage::StartExtract},
-        {"BtnOpenList", 272, "Open list", ButtonImage::OpenList},
-        {"BtnSetting", 344, "Setting", ButtonImage::Settings},
-        {"BtnSaveList", 416, "Save list", ButtonImage::SaveList},
-        {"BtnAbout", 504, "About", ButtonImage::About},
-        {"BtnHelp", 576, "Help", ButtonImage::Help},
-        {"BtnExit", 656, "Exit", ButtonImage::Exit},
+        {"BtnAddFile", 8, "Add File", ButtonImage::AddFile, &TForm1::AddFileBtnClick},
+        {"BtnAddDir", 80, "Add Folder", ButtonImage::AddFolder, &TForm1::AddDirBtnClick},
+        {"BtnStartExtract", 176, "Start extract", ButtonImage::StartExtract,
+         &TForm1::StartExtractBtnClick},
+        {"BtnOpenList", 272, "Open list", ButtonImage::OpenList, &TForm1::BtnOpenListClick},
+        {"BtnSetting", 344, "Setting", ButtonImage::Settings, &TForm1::OptionsBtnClick},
+        {"BtnSaveList", 416, "Save list", ButtonImage::SaveList, &TForm1::BtnSaveListClick},
+        {"BtnAbout", 504, "About", ButtonImage::About, &TForm1::BtnAboutClick},
+        {"BtnHelp", 576, "Help", ButtonImage::Help, &TForm1::AboutBtnClick},
+        {"BtnExit", 656, "Exit", ButtonImage::Exit, &TForm1::BtnExitClick},
     };
     for (const ButtonSpec& spec : buttons) {
         auto* button = new ImageButton(panel);
@@ -180,11 +189,10 @@ void TForm1::buildWindow() {
         button->setText(QString::fromLatin1(spec.caption));
         button->setIcon(buttonImage(spec.image));
         placeAt(button, spec.left, 8, 73, 57);
+        connect(button, &QToolButton::clicked, this, [this, handler = spec.handler] {
+            guarded([this, handler] { (this->*handler)(); });
+        });
     }
-    connect(findChild<ImageButton*>(QStringLiteral("BtnSetting")), &QToolButton::clicked, this,
-            [this] { guarded([this] { OptionsBtnClick(); }); });
-    connect(findChild<ImageButton*>(QStringLiteral("BtnExit")), &QToolButton::clicked, this,
-            [this] { BtnExitClick(); });
 }
 
 void TForm1::bindJobList() {
@@ -194,7 +202,9 @@ void TForm1::bindJobList() {
     });
     connect(&m_jobs, &JobList::rowRemoved, m_fileList, &QTableWidget::removeRow);
     connect(&m_jobs, &JobList::cleared, this, [this] { m_fileList->setRowCount(0); });
+}
 
+void TForm1::buildPopupMenu() {
     auto* clear = m_pm1->addAction(QStringLiteral("Clear List"));
     clear->setObjectName(QStringLiteral("ClearList1"));
     connect(clear, &QAction::triggered, this, [this] { guarded([this] { ClearList1Click(); }); });
@@ -202,29 +212,14 @@ void TForm1::bindJobList() {
     remove->setObjectName(QStringLiteral("DeletefromList1"));
     connect(remove, &QAction::triggered, this,
             [this] { guarded([this] { DeletefromList1Click(); }); });
+}
 
+void TForm1::bindFileSearch() {
     m_fileSearch1.setRecurseSubFolders(true);
     m_fileSearch1.setOnFileFind([this](const QString& fullpath, const TSearchRec& info) {
         FileSearch1FileFind(fullpath, info);
     });
-    m_fileSearch1.setOnFinish([](TFileSearch&) {});
     m_fileSearch1.setMessagePump([] { QCoreApplication::processEvents(); });
-
-    buildDialogs();
-
-    const std::pair<const char*, void (TForm1::*)()> handlers[] = {
-        {"BtnAddFile", &TForm1::AddFileBtnClick},
-        {"BtnAddDir", &TForm1::AddDirBtnClick},
-        {"BtnSaveList", &TForm1::BtnSaveListClick},
-        {"BtnStartExtract", &TForm1::StartExtractBtnClick},
-        {"BtnAbout", &TForm1::BtnAboutClick},
-        {"BtnHelp", &TForm1::AboutBtnClick},
-        {"BtnOpenList", &TForm1::BtnOpenListClick},
-    };
-    for (const auto& [name, handler] : handlers) {
-        connect(findChild<ImageButton*>(QString::fromLatin1(name)), &QToolButton::clicked, this,
-                [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
-    }
 }
 
 void TForm1::buildDialogs() {

@@ -120,13 +120,18 @@ private:
     void buildDialogs();
     // Runs a file dialog by its component's settings; empty for a cancel.
     QStringList runFileDialog(const FileDialogComponent& component, bool save, bool many);
+    // The nine buttons of the panel, each with its click handler.
+    void buildButtons(QWidget* panel);
+    // Rows of the job list shown in FileList.
     void bindJobList();
+    // The job list's popup menu pm1 and its two commands.
+    void buildPopupMenu();
+    // The folder search: what it finds goes into the job list.
+    void bindFileSearch();
     // LoadSettings into the live options, and the spin controls of the options dialog.
     void loadSettings();
     // Commands that would change the job list or start another run, off while a run is on.
     void setListCommandsEnabled(bool enabled);
-    ImageButton* addButton(const char* name, int left, const QString& caption, int image,
-                           void (TForm1::*handler)());
     // Runs a handler the way the framework runs event handlers: an exception that leaves it is
     // shown by the standard error report and the rest of the handler is skipped.
     void guarded(const std::function<void()>& handler);
