@@ -10,13 +10,14 @@
 
 int main(int argc, char** argv) {
     mx::tuneAllocatorForLargeFrames();
+    // Any argument at all shows the usage text, Qt's own options (-style, -reverse, ...)
+    // included: QApplication takes those out of argv, so the arguments are read before it.
+    const QStringList arguments = mx::commandLineArguments(argc, argv);
     QApplication app(argc, argv);
     mx::setApplicationTitle(QStringLiteral("Moxelby Frame Extractor"));
     mx::HelpModule helpModule;  // before any window; ends before the application object
 
     mx::ExtractionOptions options;
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
     mx::TForm1 form1(options, arguments);
     mx::TOptionsForm optionsForm(options, &form1);
     form1.setOptionsForm(&optionsForm);

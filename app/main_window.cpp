@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -20,6 +21,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/application_title.h"
 #include "app/log_view.h"
@@ -56,9 +58,7 @@ TForm1::TForm1(ExtractionOptions& options, QStringList arguments, VideoSourceFac
     showError = [this](const QString& message) {
         QMessageBox::critical(this, applicationTitle(), message);
     };
-    showUsageBox = [this](const QString& text) {
-        QMessageBox::information(this, applicationTitle(), text);
-    };
+    showUsageBox = [this](const QString& text) { createUsageBox(text)->exec(); };
     buildWindow();
     bindJobList();
     buildPopupMenu();
@@ -76,7 +76,12 @@ void TForm1::setOptionsForm(TOptionsForm* form) {
     m_optionsForm = form;
     form->languageIdAt = [](int index) { return int(LangManager().GetLanguageIdAt(index)); };
     form->setCurrentLanguage = [this](int id) {
-        guarded([id] { LangManager().SetCurrentLanguage(static_cast<LangId>(id)); });
+        bool switched = false;
+        guarded([id, &switched] {
+            LangManager().SetCurrentLanguage(static_cast<LangId>(id));
+            switched = true;
+        });
+        return switched;
     };
 }
 
@@ -92,6 +97,46 @@ void TForm1::FormCreate() {
     });
 }
 
+QStringList commandLineArguments(int argc, const char* const* argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    return arguments;
+}
+
+void TForm1::placeAsDesigned() {
+    // The design gives the outer size; the frame the window manager adds is known only once the
+    // window is shown, so this runs again then (and once more when the frame changes before the
+    // user has moved or resized the window).
+    const QSize outer = scaled(QSize(756, 542));
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QSize client(outer.width() - frame.left() - frame.right(),
+                       outer.height() - frame.top() - frame.bottom());
+    resize(client);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        // move() places the frame's top-left corner.
+        move(area.left() + (area.width() - outer.width()) / 2,
+             area.top() + (area.height() - outer.height()) / 2);
+    }
+    m_placedMargins = frame;
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        placeAsDesigned();
+        // Window managers add their frame after the window is mapped.
+        QTimer::singleShot(100, this, [this] {
+            if (windowHandle() && windowHandle()->frameMargins() != m_placedMargins) {
+                placeAsDesigned();
+            }
+        });
+    }
+}
+
 TForm1::~TForm1() {
     qApp->removeEventFilter(this);
 }
@@ -103,10 +148,7 @@ void TForm1::buildWindow() {
     setProperty("HelpContext", 1);
     setWindowIcon(applicationIcon());
     setFont(designFont());
-    resize(scaled(QSize(756, 542)));
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    placeAsDesigned();
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -396,6 +438,21 @@ QString TForm1::usageText() {
         "Example: mx_cons video.avi 15 jpg -w640 -h480 ");
 }
 
+std::unique_ptr<QMessageBox> TForm1::createUsageBox(const QString& text) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Information, applicationTitle(),
+                                             QString(), QMessageBox::Ok, this);
+    box->setTextFormat(Qt::PlainText);
+    // The text breaks its lines with LF CR; the box breaks on the LF and shows no CR.
+    QString shown = text;
+    shown.remove(QLatin1Char('\r'));
+    box->setText(shown);
+    // A message box wraps long lines at a width of its own choosing; these lines stay whole.
+    if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        label->setWordWrap(false);
+    }
+    return box;
+}
+
 void TForm1::ShowUsage() {
     showUsageBox(usageText());
 }
@@ -490,6 +547,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     } catch (const Error& e) {
         showError(e.message());  // the program still closes
     }
+    closeHelpWindows();
     event->accept();
 }
 

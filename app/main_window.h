@@ -18,7 +18,13 @@ class QStatusBar;
 class QTableWidget;
 class QMenu;
 
+class QMessageBox;
+
 namespace mx {
+
+// The program's arguments as given, without the program name, each decoded from the locale's
+// 8-bit text.
+QStringList commandLineArguments(int argc, const char* const* argv);
 
 class FileDialogComponent;
 class FolderDialogComponent;
@@ -57,6 +63,8 @@ public:
 
     // The usage text of the console tool.
     static QString usageText();
+    // The message box that shows it: each line whole, not wrapped.
+    std::unique_ptr<QMessageBox> createUsageBox(const QString& text);
 
     // BatchHost
     void logMessage(const QString& text) override;
@@ -112,11 +120,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void buildWindow();
+    // Gives the window its designed outer size, frame included, centred on the screen.
+    void placeAsDesigned();
     void buildDialogs();
     // Runs a file dialog by its component's settings; empty for a cancel.
     QStringList runFileDialog(const FileDialogComponent& component, bool save, bool many);
@@ -169,6 +180,8 @@ private:
     bool m_activated = false;
     bool m_running = false;
     bool m_closeRequested = false;
+    bool m_placed = false;
+    QMargins m_placedMargins;
 };
 
 }  // namespace mx

@@ -95,7 +95,7 @@ void showHelpMessage(const QString& text) {
     // The texts separate their lines with CR, which a message box does not break on.
     QString shown = text;
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox::information(QApplication::activeWindow(), QString(), shown);
+    QMessageBox::information(QApplication::activeWindow(), HelpWindow::productTitle(), shown);
 }
 
 void setApplicationHelpFile(const QString& name) {
@@ -300,6 +300,12 @@ HelpModule* HelpModule::current() {
     return currentModule();
 }
 
+void closeHelpWindows() {
+    if (HelpModule* module = HelpModule::current(); module && module->viewer()) {
+        module->viewer()->softShutDown();
+    }
+}
+
 void showContextHelp(int context) {
     if (HelpModule* module = HelpModule::current(); module && module->viewer()) {
         module->viewer()->displayHelpByContext(context);
@@ -325,6 +331,8 @@ TNARVHelp::~TNARVHelp() {
     if (currentInstance() == this) {
         currentInstance() = nullptr;
     }
+    // The viewer belongs to the window that owns this component: it goes with it.
+    closeHelpWindows();
 }
 
 TNARVHelp* TNARVHelp::instance() {

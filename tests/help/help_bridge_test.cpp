@@ -64,7 +64,8 @@ TEST_F(HelpBridgeTest, HelpButtonOpensInterfaceTopicFromProgramFolder) {
     EXPECT_EQ(window->filePath(), helpFilePath());
     EXPECT_EQ(window->currentTopic(), QStringLiteral("/interface.htm"));
     EXPECT_TRUE(shownText(module).contains(QStringLiteral("takes still frames from video files")));
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("The main window"));
+    EXPECT_EQ(window->windowTitle(),
+              QStringLiteral("The main window - Moxelby Frame Extractor Help"));
 
     // Style sheet and image come out of the same file.
     const QByteArray logo =
