@@ -4,9 +4,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -19,6 +21,7 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -438,18 +441,34 @@ QString TForm1::usageText() {
         "Example: mx_cons video.avi 15 jpg -w640 -h480 ");
 }
 
-std::unique_ptr<QMessageBox> TForm1::createUsageBox(const QString& text) {
-    auto box = std::make_unique<QMessageBox>(QMessageBox::Information, applicationTitle(),
-                                             QString(), QMessageBox::Ok, this);
-    box->setTextFormat(Qt::PlainText);
+std::unique_ptr<QDialog> TForm1::createUsageBox(const QString& text) {
+    // A message box of the standard look. QMessageBox itself rewraps any text wider than a limit
+    // of its own (half the screen, at most 500 pixels) whenever it lays itself out, and the first
+    // line of the usage text is wider than that.
+    auto box = std::make_unique<QDialog>(this);
+    box->setWindowTitle(applicationTitle());
+    auto* icon = new QLabel(box.get());
+    const int iconSize = box->style()->pixelMetric(QStyle::PM_MessageBoxIconSize);
+    icon->setPixmap(box->style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(iconSize));
+    icon->setAlignment(Qt::AlignTop);
+    auto* label = new QLabel(box.get());
+    label->setObjectName(QStringLiteral("usageText"));
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(false);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // The text breaks its lines with LF CR; the box breaks on the LF and shows no CR.
     QString shown = text;
     shown.remove(QLatin1Char('\r'));
-    box->setText(shown);
-    // A message box wraps long lines at a width of its own choosing; these lines stay whole.
-    if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
-        label->setWordWrap(false);
-    }
+    label->setText(shown);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, box.get());
+    buttons->setCenterButtons(true);
+    connect(buttons, &QDialogButtonBox::accepted, box.get(), &QDialog::accept);
+    auto* grid = new QGridLayout(box.get());
+    grid->addWidget(icon, 0, 0);
+    grid->addWidget(label, 0, 1);
+    grid->addWidget(buttons, 1, 0, 1, 2);
+    grid->setHorizontalSpacing(scaled(16));
+    grid->setSizeConstraint(QLayout::SetFixedSize);
     return box;
 }
 

@@ -18,7 +18,7 @@ class QStatusBar;
 class QTableWidget;
 class QMenu;
 
-class QMessageBox;
+class QDialog;
 
 namespace mx {
 
@@ -64,7 +64,7 @@ public:
     // The usage text of the console tool.
     static QString usageText();
     // The message box that shows it: each line whole, not wrapped.
-    std::unique_ptr<QMessageBox> createUsageBox(const QString& text);
+    std::unique_ptr<QDialog> createUsageBox(const QString& text);
 
     // BatchHost
     void logMessage(const QString& text) override;
