@@ -71,6 +71,10 @@ TForm1::TForm1(ExtractionOptions& options, QStringList arguments, VideoSourceFac
     // The window's translation data, read as the window is loaded: it records the built-in
     // texts and brings the window into the current language.
     m_language = new QtLanguageController(this);
+    connect(m_language, &QtLanguageController::languageChanged, this, [this] {
+        fitColumnsToCaptions(m_fileList);
+        fitColumnsToCaptions(m_logView);
+    });
     m_language->load(formLangData(QStringLiteral("Form1")));
     FormCreate();
 }

@@ -92,7 +92,7 @@ TOptionsForm::TOptionsForm(ExtractionOptions& options, QWidget* parent)
     rbWidth->setObjectName(QStringLiteral("_rbWidth"));
     rbWidth->setAutoExclusive(false);
     rbWidth->setEnabled(false);
-    placeAt(rbWidth, 8, 40, 60, 17);
+    placeAt(rbWidth, 8, 40, 64, 17);
     auto* customW = new QLineEdit(QStringLiteral("640"), size);
     customW->setObjectName(QStringLiteral("_customW"));
     customW->setEnabled(false);
@@ -106,8 +106,10 @@ TOptionsForm::TOptionsForm(ExtractionOptions& options, QWidget* parent)
     customH->setVisible(false);
 
     QGroupBox* names = group("grp1", QStringLiteral("File name options"), 200, 208, 137, 81);
-    check(names, OptionField::chkSec, QStringLiteral("Add sec"), 8, 16, 120);
-    check(names, OptionField::chkAddNumber, QStringLiteral("Add Number"), 8, 40, 120);
+    // Check boxes and radio buttons reach to the inner edge of their group, so that a longer
+    // translation still shows whole.
+    check(names, OptionField::chkSec, QStringLiteral("Add sec"), 8, 16, 126);
+    check(names, OptionField::chkAddNumber, QStringLiteral("Add Number"), 8, 40, 126);
 
     QGroupBox* path = group("GroupBox1", QStringLiteral("save path"), 8, 288, 513, 73);
     check(path, OptionField::chkFolder, QStringLiteral("into File source folder"), 8, 16, 300);
