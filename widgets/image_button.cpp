@@ -37,7 +37,7 @@ ImageButton::Caption ImageButton::captionLayout() const {
                 return caption;
             }
             // A smaller font is tried under this image only while the caption is one line.
-            if (side == 32 && pixels <= designPixels - 2) {
+            if (side == 32 && pixels <= designPixels - 1) {
                 break;
             }
         }
