@@ -1,9 +1,11 @@
 #include "help/help_window.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QListWidget>
@@ -254,6 +256,20 @@ HelpWindow::HelpWindow(const ChmLibrary& library) : m_library(library) {
             emit m_index->itemActivated(item);
         }
     });
+    // The arrows and page keys in the filter move through the index below it.
+    m_indexFilter->installEventFilter(this);
+}
+
+bool HelpWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_indexFilter && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp ||
+            key == Qt::Key_PageDown) {
+            QCoreApplication::sendEvent(m_index, event);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 HelpWindow::~HelpWindow() {

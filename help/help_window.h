@@ -78,6 +78,9 @@ public:
     // The title of the viewer, and of the bridge's message boxes.
     static QString productTitle();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void fillContents();
     void fillIndex();

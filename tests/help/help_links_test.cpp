@@ -110,6 +110,11 @@ TEST_F(HelpLinksTest, KeysWalkLinksPanesAndHistory) {
     QTest::keyClicks(window->indexFilter(), "stopping");
     QTest::keyClick(window->indexFilter(), Qt::Key_Return);
     EXPECT_EQ(window->currentTopic(), "/run.htm");
+    // The arrows in the filter move through the index: the entry after "Stopping a run".
+    QTest::keyClick(window->indexFilter(), Qt::Key_Down);
+    ASSERT_NE(window->indexList()->currentItem(), nullptr);
+    EXPECT_EQ(window->indexList()->currentItem()->text(), "Textout on frame");
+    EXPECT_TRUE(window->indexFilter()->hasFocus());
 
     // Alt+C: the contents; the arrows move and Enter opens the entry.
     QTest::keyClick(window, Qt::Key_C, Qt::AltModifier);
