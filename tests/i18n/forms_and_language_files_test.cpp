@@ -13,8 +13,9 @@ namespace mx {
 namespace {
 
 // The repository's folders, found from this file (read only).
+// The source tree's own path: __FILE__ is relative where a compiler cache rewrites paths.
 QString sourcePath(const QString& relative) {
-    return QFileInfo(QStringLiteral(__FILE__)).dir().filePath("../../" + relative);
+    return QStringLiteral(MX_SOURCE_DIR "/") + relative;
 }
 
 std::set<int> idsOf(const TLxLang_CompEntry& node) {
