@@ -7,6 +7,7 @@
 #include "help/help_bridge.h"
 #include "settings/extraction_options.h"
 #include "settings/ui/options_form.h"
+#include "widgets/design_scale.h"
 
 int main(int argc, char** argv) {
     mx::tuneAllocatorForLargeFrames();
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     // included: QApplication takes those out of argv, so the arguments are read before it.
     const QStringList arguments = mx::commandLineArguments(argc, argv);
     QApplication app(argc, argv);
+    mx::registerDesignFace();  // the windows and the help topics ask for it from the start
     mx::setApplicationTitle(QStringLiteral("Moxelby Frame Extractor"));
     mx::HelpModule helpModule;  // before any window; ends before the application object
 

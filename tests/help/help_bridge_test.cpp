@@ -5,8 +5,10 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "core/error.h"
@@ -384,6 +386,22 @@ TEST_F(HelpBridgeTest, OnlyOneComponentAtATime) {
     EXPECT_EQ(TNARVHelp::instance(), nullptr);
     TNARVHelp again(&owner);
     EXPECT_EQ(TNARVHelp::instance(), &again);
+}
+
+TEST_F(HelpBridgeTest, MessageBoxesCarryTheProductTitleAndShowEachLine) {
+    setHelpMessageFunction({});  // the real message box
+    QString title;
+    QString text;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            text = box->text();
+            box->accept();
+        }
+    });
+    showHelpMessage(missingFileMessage("/opt/mx/mxextractor_help.chm"));
+    EXPECT_EQ(title, "Moxelby Frame Extractor");
+    EXPECT_EQ(text, "Sorry, the HelpFile\n/opt/mx/mxextractor_help.chm\ndoes not exists.");
 }
 
 }  // namespace
