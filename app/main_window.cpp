@@ -135,6 +135,9 @@ void TForm1::showEvent(QShowEvent* event) {
     if (!m_placed) {
         m_placed = true;
         placeAsDesigned();
+        // The first activation loads the settings and shows the usage text; without a window
+        // manager nobody would give the new window the focus.
+        activateWindow();
         // Window managers add their frame after the window is mapped.
         QTimer::singleShot(100, this, [this] {
             if (windowHandle() && windowHandle()->frameMargins() != m_placedMargins) {
@@ -451,6 +454,7 @@ std::unique_ptr<QDialog> TForm1::createUsageBox(const QString& text) {
     // line of the usage text is wider than that.
     auto box = std::make_unique<QDialog>(this);
     box->setWindowTitle(applicationTitle());
+    box->setFont(designFont());
     auto* icon = new QLabel(box.get());
     const int iconSize = box->style()->pixelMetric(QStyle::PM_MessageBoxIconSize);
     icon->setPixmap(box->style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(iconSize));

@@ -7,6 +7,7 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 
 #include "core/error.h"
 #include "core/program_folder.h"
@@ -203,6 +204,11 @@ QString TNARVHelpViewer::resolveHelpFile() {
 HelpWindow* TNARVHelpViewer::openWindow(const QString& file) {
     if (!m_window) {
         m_window = std::make_unique<HelpWindow>(m_library);
+        // Centred where no window manager places it.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            m_window->move(area.center() - m_window->rect().center());
+        }
     }
     if (!m_window->openFile(file)) {
         showHelpMessage(QStringLiteral("Cannot open the help file\r") + file);

@@ -48,7 +48,7 @@ done
 # The help topics show the English windows at the width of the viewer's topic pane.
 for shot in main_window options_dialog; do
     ffmpeg -hide_banner -loglevel error -y -i "$work/shots-en/$shot.png" \
-        -vf "scale=440:-1:flags=lanczos,split[a][b];[a]palettegen=max_colors=128[p];[b][p]paletteuse=dither=none" \
+        -vf "scale=400:-1:flags=lanczos,split[a][b];[a]palettegen=max_colors=128[p];[b][p]paletteuse=dither=none" \
         "help/content/images/$shot.png"
 done
 ls -l docs/*.png
