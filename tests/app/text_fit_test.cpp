@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTime>
@@ -136,6 +137,18 @@ std::vector<Cut> cutTexts(QWidget* window) {
                          table->columnWidth(column));
                 }
             }
+        }
+    }
+    for (QComboBox* combo : window->findChildren<QComboBox*>()) {
+        QStyleOptionComboBox option;
+        option.initFrom(combo);
+        option.editable = combo->isEditable();
+        const int room =
+            style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo)
+                .width();
+        for (int i = 0; i < combo->count(); ++i) {
+            note(combo, combo->itemText(i),
+                 QFontMetrics(combo->font()).horizontalAdvance(combo->itemText(i)) + 4, room);
         }
     }
     for (QLineEdit* edit : window->findChildren<QLineEdit*>()) {
