@@ -1,18 +1,28 @@
 #include "app/log_view.h"
 
 #include <QHeaderView>
+#include <QStyle>
+#include <algorithm>
 
 #include "core/activity_log.h"
 #include "widgets/design_scale.h"
 
 namespace mx {
+namespace {
+
+constexpr char kDesignWidthsProperty[] = "mxDesignWidths";
+
+}  // namespace
 
 void setUpReportView(QTableWidget* view, const QStringList& captions, const QList<int>& widths) {
     view->setColumnCount(static_cast<int>(captions.size()));
     view->setHorizontalHeaderLabels(captions);
+    QVariantList designWidths;
     for (int i = 0; i < widths.size(); ++i) {
         view->setColumnWidth(i, scaled(widths[i]));
+        designWidths << scaled(widths[i]);
     }
+    view->setProperty(kDesignWidthsProperty, designWidths);
     view->setShowGrid(true);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->verticalHeader()->setVisible(false);
@@ -20,6 +30,19 @@ void setUpReportView(QTableWidget* view, const QStringList& captions, const QLis
     view->horizontalHeader()->setHighlightSections(false);
     view->setWordWrap(false);
     view->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+}
+
+void fitColumnsToCaptions(QTableWidget* view) {
+    const QVariantList designWidths = view->property(kDesignWidthsProperty).toList();
+    QHeaderView* header = view->horizontalHeader();
+    const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    const QFontMetrics metrics(header->font());
+    // The last column stretches to the window's edge in the design; it is left as it is.
+    for (int i = 0; i + 1 < view->columnCount() && i < designWidths.size(); ++i) {
+        const QTableWidgetItem* item = view->horizontalHeaderItem(i);
+        const int caption = item ? metrics.horizontalAdvance(item->text()) + 2 * margin + 2 : 0;
+        view->setColumnWidth(i, std::max(designWidths[i].toInt(), caption));
+    }
 }
 
 void appendReportRow(QTableWidget* view, const QStringList& texts) {
@@ -38,6 +61,7 @@ LogView::LogView(ActivityLog& log, QWidget* parent) : QTableWidget(parent), m_lo
     setObjectName(QStringLiteral("lvLog"));
     setUpReportView(this, {QStringLiteral("date"), QStringLiteral("time"), QStringLiteral("info")},
                     {81, 81, 488});
+    fitColumnsToCaptions(this);
     connect(&m_log, &ActivityLog::rowAppended, this, &LogView::appendRow);
     connect(&m_log, &ActivityLog::cleared, this, [this] { setRowCount(0); });
 }

@@ -23,6 +23,9 @@ private:
 // Sets up a table as a report-style list view: captions and widths of its columns, grid lines,
 // whole-row selection, no row headers, only the first column's texts editable in place.
 void setUpReportView(QTableWidget* view, const QStringList& captions, const QList<int>& widths);
+// Widens a column of a report-style list view beyond its designed width where its caption
+// (after a change of language, say) would not show whole; never narrows one below the design.
+void fitColumnsToCaptions(QTableWidget* view);
 // Appends a row of texts to a report-style list view.
 void appendReportRow(QTableWidget* view, const QStringList& texts);
 

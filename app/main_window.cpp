@@ -4,12 +4,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -18,8 +21,10 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/application_title.h"
 #include "app/log_view.h"
@@ -59,15 +64,20 @@ TForm1::TForm1(ExtractionOptions& options, QStringList arguments, VideoSourceFac
     showError = [this](const QString& message) {
         QMessageBox::critical(this, applicationTitle(), message);
     };
-    showUsageBox = [this](const QString& text) {
-        QMessageBox::information(this, applicationTitle(), text);
-    };
+    showUsageBox = [this](const QString& text) { createUsageBox(text)->exec(); };
     buildWindow();
     bindJobList();
+    buildPopupMenu();
+    bindFileSearch();
+    buildDialogs();
     qApp->installEventFilter(this);
     // The window's translation data, read as the window is loaded: it records the built-in
     // texts and brings the window into the current language.
     m_language = new QtLanguageController(this);
+    connect(m_language, &QtLanguageController::languageChanged, this, [this] {
+        fitColumnsToCaptions(m_fileList);
+        fitColumnsToCaptions(m_logView);
+    });
     m_language->load(formLangData(QStringLiteral("Form1")));
     FormCreate();
 }
@@ -76,7 +86,12 @@ void TForm1::setOptionsForm(TOptionsForm* form) {
     m_optionsForm = form;
     form->languageIdAt = [](int index) { return int(LangManager().GetLanguageIdAt(index)); };
     form->setCurrentLanguage = [this](int id) {
-        guarded([id] { LangManager().SetCurrentLanguage(static_cast<LangId>(id)); });
+        bool switched = false;
+        guarded([id, &switched] {
+            LangManager().SetCurrentLanguage(static_cast<LangId>(id));
+            switched = true;
+        });
+        return switched;
     };
 }
 
@@ -92,6 +107,49 @@ void TForm1::FormCreate() {
     });
 }
 
+QStringList commandLineArguments(int argc, const char* const* argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    return arguments;
+}
+
+void TForm1::placeAsDesigned() {
+    // The design gives the outer size; the frame the window manager adds is known only once the
+    // window is shown, so this runs again then (and once more when the frame changes before the
+    // user has moved or resized the window).
+    const QSize outer = scaled(QSize(756, 542));
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QSize client(outer.width() - frame.left() - frame.right(),
+                       outer.height() - frame.top() - frame.bottom());
+    resize(client);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        // move() places the frame's top-left corner.
+        move(area.left() + (area.width() - outer.width()) / 2,
+             area.top() + (area.height() - outer.height()) / 2);
+    }
+    m_placedMargins = frame;
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        placeAsDesigned();
+        // The first activation loads the settings and shows the usage text; without a window
+        // manager nobody would give the new window the focus.
+        activateWindow();
+        // Window managers add their frame after the window is mapped.
+        QTimer::singleShot(100, this, [this] {
+            if (windowHandle() && windowHandle()->frameMargins() != m_placedMargins) {
+                placeAsDesigned();
+            }
+        });
+    }
+}
+
 TForm1::~TForm1() {
     qApp->removeEventFilter(this);
 }
@@ -103,10 +161,7 @@ void TForm1::buildWindow() {
     setProperty("HelpContext", 1);
     setWindowIcon(applicationIcon());
     setFont(designFont());
-    resize(scaled(QSize(756, 542)));
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    placeAsDesigned();
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -160,22 +215,28 @@ void TForm1::buildWindow() {
     m_statBar->setSizeGripEnabled(true);
     setStatusBar(m_statBar);
 
+    buildButtons(panel);
+}
+
+void TForm1::buildButtons(QWidget* panel) {
     struct ButtonSpec {
         const char* name;
         int left;
         const char* caption;
         ButtonImage image;
+        void (TForm1::*handler)();
     };
     const ButtonSpec buttons[] = {
-        {"BtnAddFile", 8, "Add File", ButtonImage::AddFile},
-        {"BtnAddDir", 80, "Add Folder", ButtonImage::AddFolder},
-        {"BtnStartExtract", 176, "Start extract", ButtonImage::StartExtract},
-        {"BtnOpenList", 272, "Open list", ButtonImage::OpenList},
-        {"BtnSetting", 344, "Setting", ButtonImage::Settings},
-        {"BtnSaveList", 416, "Save list", ButtonImage::SaveList},
-        {"BtnAbout", 504, "About", ButtonImage::About},
-        {"BtnHelp", 576, "Help", ButtonImage::Help},
-        {"BtnExit", 656, "Exit", ButtonImage::Exit},
+        {"BtnAddFile", 8, "Add File", ButtonImage::AddFile, &TForm1::AddFileBtnClick},
+        {"BtnAddDir", 80, "Add Folder", ButtonImage::AddFolder, &TForm1::AddDirBtnClick},
+        {"BtnStartExtract", 176, "Start extract", ButtonImage::StartExtract,
+         &TForm1::StartExtractBtnClick},
+        {"BtnOpenList", 272, "Open list", ButtonImage::OpenList, &TForm1::BtnOpenListClick},
+        {"BtnSetting", 344, "Setting", ButtonImage::Settings, &TForm1::OptionsBtnClick},
+        {"BtnSaveList", 416, "Save list", ButtonImage::SaveList, &TForm1::BtnSaveListClick},
+        {"BtnAbout", 504, "About", ButtonImage::About, &TForm1::BtnAboutClick},
+        {"BtnHelp", 576, "Help", ButtonImage::Help, &TForm1::AboutBtnClick},
+        {"BtnExit", 656, "Exit", ButtonImage::Exit, &TForm1::BtnExitClick},
     };
     for (const ButtonSpec& spec : buttons) {
         auto* button = new ImageButton(panel);
@@ -183,11 +244,10 @@ void TForm1::buildWindow() {
         button->setText(QString::fromLatin1(spec.caption));
         button->setIcon(buttonImage(spec.image));
         placeAt(button, spec.left, 8, 73, 57);
+        connect(button, &QToolButton::clicked, this, [this, handler = spec.handler] {
+            guarded([this, handler] { (this->*handler)(); });
+        });
     }
-    connect(findChild<ImageButton*>(QStringLiteral("BtnSetting")), &QToolButton::clicked, this,
-            [this] { guarded([this] { OptionsBtnClick(); }); });
-    connect(findChild<ImageButton*>(QStringLiteral("BtnExit")), &QToolButton::clicked, this,
-            [this] { BtnExitClick(); });
 }
 
 void TForm1::bindJobList() {
@@ -197,7 +257,9 @@ void TForm1::bindJobList() {
     });
     connect(&m_jobs, &JobList::rowRemoved, m_fileList, &QTableWidget::removeRow);
     connect(&m_jobs, &JobList::cleared, this, [this] { m_fileList->setRowCount(0); });
+}
 
+void TForm1::buildPopupMenu() {
     auto* clear = m_pm1->addAction(QStringLiteral("Clear List"));
     clear->setObjectName(QStringLiteral("ClearList1"));
     connect(clear, &QAction::triggered, this, [this] { guarded([this] { ClearList1Click(); }); });
@@ -205,34 +267,19 @@ void TForm1::bindJobList() {
     remove->setObjectName(QStringLiteral("DeletefromList1"));
     connect(remove, &QAction::triggered, this,
             [this] { guarded([this] { DeletefromList1Click(); }); });
+}
 
+void TForm1::bindFileSearch() {
     m_fileSearch1.setRecurseSubFolders(true);
     m_fileSearch1.setOnFileFind([this](const QString& fullpath, const TSearchRec& info) {
         FileSearch1FileFind(fullpath, info);
     });
-    m_fileSearch1.setOnFinish([](TFileSearch&) {});
     // Messages, and with them the repaint of the rows found so far, by time: letting them through
     // after every entry repainted the list for every row and made a large folder take minutes.
     // Every 20 ms the window still follows the search smoothly, and Esc or a handler setting
     // Stop takes effect at once.
     m_fileSearch1.setMessagePump(
         throttledPump([] { QCoreApplication::processEvents(); }, kSearchPumpIntervalMs));
-
-    buildDialogs();
-
-    const std::pair<const char*, void (TForm1::*)()> handlers[] = {
-        {"BtnAddFile", &TForm1::AddFileBtnClick},
-        {"BtnAddDir", &TForm1::AddDirBtnClick},
-        {"BtnSaveList", &TForm1::BtnSaveListClick},
-        {"BtnStartExtract", &TForm1::StartExtractBtnClick},
-        {"BtnAbout", &TForm1::BtnAboutClick},
-        {"BtnHelp", &TForm1::AboutBtnClick},
-        {"BtnOpenList", &TForm1::BtnOpenListClick},
-    };
-    for (const auto& [name, handler] : handlers) {
-        connect(findChild<ImageButton*>(QString::fromLatin1(name)), &QToolButton::clicked, this,
-                [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
-    }
 }
 
 void TForm1::buildDialogs() {
@@ -413,6 +460,38 @@ QString TForm1::usageText() {
         "Example: mx_cons video.avi 15 jpg -w640 -h480 ");
 }
 
+std::unique_ptr<QDialog> TForm1::createUsageBox(const QString& text) {
+    // A message box of the standard look. QMessageBox itself rewraps any text wider than a limit
+    // of its own (half the screen, at most 500 pixels) whenever it lays itself out, and the first
+    // line of the usage text is wider than that.
+    auto box = std::make_unique<QDialog>(this);
+    box->setWindowTitle(applicationTitle());
+    box->setFont(designFont());
+    auto* icon = new QLabel(box.get());
+    const int iconSize = box->style()->pixelMetric(QStyle::PM_MessageBoxIconSize);
+    icon->setPixmap(box->style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(iconSize));
+    icon->setAlignment(Qt::AlignTop);
+    auto* label = new QLabel(box.get());
+    label->setObjectName(QStringLiteral("usageText"));
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(false);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The text breaks its lines with LF CR; the box breaks on the LF and shows no CR.
+    QString shown = text;
+    shown.remove(QLatin1Char('\r'));
+    label->setText(shown);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, box.get());
+    buttons->setCenterButtons(true);
+    connect(buttons, &QDialogButtonBox::accepted, box.get(), &QDialog::accept);
+    auto* grid = new QGridLayout(box.get());
+    grid->addWidget(icon, 0, 0);
+    grid->addWidget(label, 0, 1);
+    grid->addWidget(buttons, 1, 0, 1, 2);
+    grid->setHorizontalSpacing(scaled(16));
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+    return box;
+}
+
 void TForm1::ShowUsage() {
     showUsageBox(usageText());
 }
@@ -507,6 +586,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     } catch (const Error& e) {
         showError(e.message());  // the program still closes
     }
+    closeHelpWindows();
     event->accept();
 }
 

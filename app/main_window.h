@@ -18,7 +18,13 @@ class QStatusBar;
 class QTableWidget;
 class QMenu;
 
+class QDialog;
+
 namespace mx {
+
+// The program's arguments as given, without the program name, each decoded from the locale's
+// 8-bit text.
+QStringList commandLineArguments(int argc, const char* const* argv);
 
 class FileDialogComponent;
 class FolderDialogComponent;
@@ -60,6 +66,8 @@ public:
 
     // The usage text of the console tool.
     static QString usageText();
+    // The message box that shows it: each line whole, not wrapped.
+    std::unique_ptr<QDialog> createUsageBox(const QString& text);
 
     // BatchHost
     void logMessage(const QString& text) override;
@@ -115,21 +123,29 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void buildWindow();
+    // Gives the window its designed outer size, frame included, centred on the screen.
+    void placeAsDesigned();
     void buildDialogs();
     // Runs a file dialog by its component's settings; empty for a cancel.
     QStringList runFileDialog(const FileDialogComponent& component, bool save, bool many);
+    // The nine buttons of the panel, each with its click handler.
+    void buildButtons(QWidget* panel);
+    // Rows of the job list shown in FileList.
     void bindJobList();
+    // The job list's popup menu pm1 and its two commands.
+    void buildPopupMenu();
+    // The folder search: what it finds goes into the job list.
+    void bindFileSearch();
     // LoadSettings into the live options, and the spin controls of the options dialog.
     void loadSettings();
     // Commands that would change the job list or start another run, off while a run is on.
     void setListCommandsEnabled(bool enabled);
-    ImageButton* addButton(const char* name, int left, const QString& caption, int image,
-                           void (TForm1::*handler)());
     // Runs a handler the way the framework runs event handlers: an exception that leaves it is
     // shown by the standard error report and the rest of the handler is skipped.
     void guarded(const std::function<void()>& handler);
@@ -167,6 +183,8 @@ private:
     bool m_activated = false;
     bool m_running = false;
     bool m_closeRequested = false;
+    bool m_placed = false;
+    QMargins m_placedMargins;
 };
 
 }  // namespace mx

@@ -2,7 +2,6 @@
 
 #include <QDate>
 #include <QLocale>
-#include <QRegularExpression>
 #include <QTime>
 
 namespace mx {
@@ -35,14 +34,51 @@ QString ActivityLog::currentDateText() {
 }
 
 QString ActivityLog::currentTimeText() {
+    const QLocale locale = QLocale::system();
+    return locale.toString(QTime::currentTime(), timeFormatWithoutZone(locale));
+}
+
+QString ActivityLog::timeFormatWithoutZone(const QLocale& locale) {
     // The long time format of the regional settings: hours, minutes, seconds and the AM/PM
-    // marker where the locale uses one. Qt's long format also names the time zone, which the
-    // log does not show.
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    static const QRegularExpression zone(QStringLiteral("\\s*t+\\s*"));
-    format.replace(zone, QStringLiteral(" "));
-    format = format.trimmed();
-    return QLocale::system().toString(QTime::currentTime(), format);
+    // marker where the locale uses one. Qt's long format also names the time zone ("t" outside
+    // quotes), which the log does not show; the brackets some locales put around it go with it.
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString kept;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format[i];
+        if (c == QLatin1Char('\'')) {
+            quoted = !quoted;
+            kept += c;
+            continue;
+        }
+        if (quoted || c != QLatin1Char('t')) {
+            kept += c;
+            continue;
+        }
+        while (i + 1 < format.size() && format[i + 1] == QLatin1Char('t')) {
+            ++i;
+        }
+        // Brackets (with blanks inside) right around the zone.
+        qsizetype open = kept.size();
+        while (open > 0 && kept[open - 1].isSpace()) {
+            --open;
+        }
+        qsizetype close = i + 1;
+        while (close < format.size() && format[close].isSpace()) {
+            ++close;
+        }
+        const bool bracketed =
+            open > 0 && close < format.size() &&
+            ((kept[open - 1] == QLatin1Char('(') && format[close] == QLatin1Char(')')) ||
+             (kept[open - 1] == QLatin1Char('[') && format[close] == QLatin1Char(']')));
+        if (bracketed) {
+            kept.truncate(open - 1);
+            i = close;
+        }
+        kept += QLatin1Char(' ');
+    }
+    return kept.simplified();
 }
 
 }  // namespace mx

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QObject>
 #include <QString>
 #include <vector>
@@ -29,6 +30,8 @@ public:
 
     static QString currentDateText();
     static QString currentTimeText();
+    // The locale's long time format without the time zone and the brackets around it.
+    static QString timeFormatWithoutZone(const QLocale& locale);
 
 signals:
     void rowAppended(int index);

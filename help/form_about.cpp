@@ -18,8 +18,9 @@ const QString kPublisher = QStringLiteral("Moxelby Software");
 constexpr int kClientWidth = 313;
 constexpr int kClientHeight = 144;
 
+// The design's "MS Sans Serif" is drawn in the windows' design face.
 QFont sansSerif(int designPixels) {
-    QFont font(QStringLiteral("MS Sans Serif"));
+    QFont font(designFamily());
     font.setPixelSize(scaled(designPixels));
     return font;
 }

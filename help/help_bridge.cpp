@@ -7,6 +7,7 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 
 #include "core/error.h"
 #include "core/program_folder.h"
@@ -95,7 +96,7 @@ void showHelpMessage(const QString& text) {
     // The texts separate their lines with CR, which a message box does not break on.
     QString shown = text;
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox::information(QApplication::activeWindow(), QString(), shown);
+    QMessageBox::information(QApplication::activeWindow(), HelpWindow::productTitle(), shown);
 }
 
 void setApplicationHelpFile(const QString& name) {
@@ -203,6 +204,11 @@ QString TNARVHelpViewer::resolveHelpFile() {
 HelpWindow* TNARVHelpViewer::openWindow(const QString& file) {
     if (!m_window) {
         m_window = std::make_unique<HelpWindow>(m_library);
+        // Centred where no window manager places it.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            m_window->move(area.center() - m_window->rect().center());
+        }
     }
     if (!m_window->openFile(file)) {
         showHelpMessage(QStringLiteral("Cannot open the help file\r") + file);
@@ -300,6 +306,12 @@ HelpModule* HelpModule::current() {
     return currentModule();
 }
 
+void closeHelpWindows() {
+    if (HelpModule* module = HelpModule::current(); module && module->viewer()) {
+        module->viewer()->softShutDown();
+    }
+}
+
 void showContextHelp(int context) {
     if (HelpModule* module = HelpModule::current(); module && module->viewer()) {
         module->viewer()->displayHelpByContext(context);
@@ -325,6 +337,8 @@ TNARVHelp::~TNARVHelp() {
     if (currentInstance() == this) {
         currentInstance() = nullptr;
     }
+    // The viewer belongs to the window that owns this component: it goes with it.
+    closeHelpWindows();
 }
 
 TNARVHelp* TNARVHelp::instance() {

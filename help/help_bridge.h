@@ -105,6 +105,8 @@ private:
 
 // Asks for help by context number, as F1 does; nothing happens without a loaded help library.
 void showContextHelp(int context);
+// Closes the help viewer, as the end of the main window does.
+void closeHelpWindows();
 
 // The program's way to ask for a help topic by keyword. The main window creates the one
 // instance and owns it.

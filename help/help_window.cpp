@@ -1,10 +1,15 @@
 #include "help/help_window.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStyle>
 #include <QTabWidget>
@@ -78,10 +83,59 @@ QString firstLocal(const std::vector<SitemapEntry>& entries) {
     return {};
 }
 
+std::function<void(const QUrl&)>& externalLinkOpener() {
+    static std::function<void(const QUrl&)> open;
+    return open;
+}
+
+// "ms-its:file.chm::/topic.htm" and "mk:@MSITStore:file.chm::/topic.htm" name a topic of a help
+// file; this viewer shows one file, so the topic is looked up in it.
+QString topicOfStoreLink(const QUrl& link) {
+    const QString text = link.toString();
+    const qsizetype separator = text.indexOf(QLatin1String("::"));
+    return separator < 0 ? QString() : text.mid(separator + 2);
+}
+
 }  // namespace
 
 ChmBrowser::ChmBrowser(QWidget* parent) : QTextBrowser(parent) {
-    setOpenExternalLinks(true);
+    // QTextBrowser would hand every link of a page from a non-file scheme to the desktop.
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+    connect(this, &QTextBrowser::anchorClicked, this, &ChmBrowser::followLink);
+}
+
+void ChmBrowser::setExternalLinkOpener(std::function<void(const QUrl&)> open) {
+    externalLinkOpener() = std::move(open);
+}
+
+QUrl ChmBrowser::topicOfLink(const QUrl& link) const {
+    const QString scheme = link.scheme().toLower();
+    if (scheme == QLatin1String("ms-its") || scheme == QLatin1String("mk") ||
+        scheme == QLatin1String("its")) {
+        const QString topic = topicOfStoreLink(link);
+        return topic.isEmpty() ? QUrl() : topicUrl(topic);
+    }
+    if (scheme == kScheme) {
+        return link;
+    }
+    if (link.isRelative()) {
+        const QUrl base = source().isEmpty() ? topicUrl(QStringLiteral("/")) : source();
+        return base.resolved(link);
+    }
+    return {};
+}
+
+void ChmBrowser::followLink(const QUrl& link) {
+    if (const QUrl topic = topicOfLink(link); topic.isValid() && !topic.isEmpty()) {
+        setSource(topic, QTextDocument::HtmlResource);
+        return;
+    }
+    if (externalLinkOpener()) {
+        externalLinkOpener()(link);
+    } else {
+        QDesktopServices::openUrl(link);
+    }
 }
 
 QUrl ChmBrowser::topicUrl(const QString& topic) {
@@ -110,9 +164,17 @@ QVariant ChmBrowser::loadResource(int type, const QUrl& name) {
     return {};
 }
 
+QString HelpWindow::productTitle() {
+    return QStringLiteral("Moxelby Frame Extractor");
+}
+
 HelpWindow::HelpWindow(const ChmLibrary& library) : m_library(library) {
     setObjectName(QStringLiteral("HelpWindow"));
-    setWindowTitle(QStringLiteral("Help"));
+    // The topics ask for the design face; it must be known before the first page is laid out.
+    registerDesignFace();
+    setWindowTitle(productTitle() + QStringLiteral(" Help"));
+    // A window of its own, beside any modal dialog, that does not keep the program alive.
+    setAttribute(Qt::WA_QuitOnClose, false);
     resize(scaled(QSize(760, 520)));
 
     auto* layout = new QVBoxLayout(this);
@@ -130,7 +192,7 @@ HelpWindow::HelpWindow(const ChmLibrary& library) : m_library(library) {
     m_contents = new QTreeWidget(m_panes);
     m_contents->setObjectName(QStringLiteral("contents"));
     m_contents->header()->hide();
-    m_panes->addTab(m_contents, QStringLiteral("Contents"));
+    m_panes->addTab(m_contents, QStringLiteral("&Contents"));
 
     auto* indexPage = new QWidget(m_panes);
     auto* indexLayout = new QVBoxLayout(indexPage);
@@ -139,7 +201,7 @@ HelpWindow::HelpWindow(const ChmLibrary& library) : m_library(library) {
     m_index->setObjectName(QStringLiteral("index"));
     indexLayout->addWidget(m_indexFilter);
     indexLayout->addWidget(m_index, 1);
-    m_panes->addTab(indexPage, QStringLiteral("Index"));
+    m_panes->addTab(indexPage, QStringLiteral("I&ndex"));
 
     m_browser = new ChmBrowser(splitter);
     m_browser->setObjectName(QStringLiteral("topic"));
@@ -153,32 +215,61 @@ HelpWindow::HelpWindow(const ChmLibrary& library) : m_library(library) {
     QAction* forward =
         toolBar->addAction(style()->standardIcon(QStyle::SP_ArrowForward),
                            QStringLiteral("Forward"), m_browser, &QTextBrowser::forward);
+    back->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+    forward->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
     back->setEnabled(false);
     forward->setEnabled(false);
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
+    // The tab shortcuts put the focus into the pane they show.
+    connect(m_panes, &QTabWidget::currentChanged, this, [this](int index) {
+        if (isVisible()) {
+            (index == 0 ? static_cast<QWidget*>(m_contents) : m_indexFilter)->setFocus();
+        }
+    });
     connect(m_browser, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
     connect(m_browser, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
 
     connect(m_browser, &QTextBrowser::sourceChanged, this, &HelpWindow::selectContentsEntry);
     connect(m_browser, &QTextBrowser::sourceChanged, this, [this] {
         const QString title = m_browser->documentTitle();
-        setWindowTitle(title.isEmpty() ? QStringLiteral("Help") : title);
+        const QString product = productTitle() + QStringLiteral(" Help");
+        setWindowTitle(title.isEmpty() ? product : title + QStringLiteral(" - ") + product);
     });
-    connect(m_contents, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+    auto openContentsItem = [this](QTreeWidgetItem* item) {
         if (const QString local = item->data(0, kLocalRole).toString(); !local.isEmpty()) {
             showTopic(local);
         }
-    });
-    connect(m_index, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+    };
+    connect(m_contents, &QTreeWidget::itemClicked, this, openContentsItem);
+    connect(m_contents, &QTreeWidget::itemActivated, this, openContentsItem);
+    auto openIndexItem = [this](QListWidgetItem* item) {
         if (const QString local = item->data(kLocalRole).toString(); !local.isEmpty()) {
             showTopic(local);
         }
-    });
+    };
+    connect(m_index, &QListWidget::itemClicked, this, openIndexItem);
+    connect(m_index, &QListWidget::itemActivated, this, openIndexItem);
     connect(m_indexFilter, &QLineEdit::textEdited, this, &HelpWindow::filterIndex);
     connect(m_indexFilter, &QLineEdit::returnPressed, this, [this] {
         if (QListWidgetItem* item = m_index->currentItem()) {
             emit m_index->itemActivated(item);
         }
     });
+    // The arrows and page keys in the filter move through the index below it.
+    m_indexFilter->installEventFilter(this);
+}
+
+bool HelpWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_indexFilter && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp ||
+            key == Qt::Key_PageDown) {
+            QCoreApplication::sendEvent(m_index, event);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 HelpWindow::~HelpWindow() {

@@ -2,6 +2,7 @@
 
 #include <QTextBrowser>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "help/sitemap.h"
@@ -19,6 +20,8 @@ class ChmLibrary;
 
 // Shows topics of one compiled help file. Pages, style sheets and images are read from the
 // archive through the "chm:" scheme, so relative links between topics work as in the file.
+// A link into the file (relative, "chm:", or the "ms-its:"/"mk:@MSITStore:" forms help
+// authors write) is followed here; any other link goes to the desktop.
 class ChmBrowser : public QTextBrowser {
     Q_OBJECT
 public:
@@ -28,12 +31,25 @@ public:
 
     // The URL of an archive path ("/interface.htm", "Form1.htm#keys").
     static QUrl topicUrl(const QString& topic);
+    // Where a link of the page on display leads inside the help file; empty for a link that
+    // leaves it (a web page, an e-mail address).
+    QUrl topicOfLink(const QUrl& link) const;
+    // Follows a link as a click on it does.
+    void followLink(const QUrl& link);
+
+    // How links that leave the help file are opened: QDesktopServices by default; tests
+    // collect them. An empty function restores the default.
+    static void setExternalLinkOpener(std::function<void(const QUrl&)> open);
 
 private:
     const ChmArchive* m_archive = nullptr;
 };
 
-// The help viewer window: contents and index beside the topic, with back and forward.
+// The help viewer window: contents and index beside the topic, with back and forward. It is a
+// window of its own that does not keep the program running: the help bridge closes it when the
+// main window closes. Keys: Alt+C and Alt+N pick the contents or the index, Enter opens the
+// entry or link in focus, Tab walks the links of a topic, Alt+Left and Alt+Right go back and
+// forward, Esc closes the window.
 class HelpWindow : public QWidget {
     Q_OBJECT
 public:
@@ -57,6 +73,13 @@ public:
     QTreeWidget* contentsTree() const { return m_contents; }
     QListWidget* indexList() const { return m_index; }
     QTabWidget* panes() const { return m_panes; }
+    QLineEdit* indexFilter() const { return m_indexFilter; }
+
+    // The title of the viewer, and of the bridge's message boxes.
+    static QString productTitle();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void fillContents();

@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QRect>
 #include <QSize>
+#include <QString>
 
 class QWidget;
 
@@ -14,8 +15,17 @@ double designScale();
 int scaled(int designPixels);
 QRect scaled(const QRect& designRect);
 QSize scaled(const QSize& designSize);
-// The windows' font: the application's face at a character height of 12 design pixels.
+// The windows' font: the design face (Tahoma) at a character height of 12 design pixels; the
+// application's face where Tahoma is not installed.
 QFont designFont();
+// Registers the design face with the application's font database; true when it is known.
+// Cheap after the first call.
+bool registerDesignFace();
+// The face designFont() uses.
+QString designFamily();
+// Tests measure the windows at a given resolution instead of the screen's; 0 restores the
+// screen's.
+void setDesignDpiForTesting(double dpi);
 // Places a child at a design rectangle relative to its parent.
 void placeAt(QWidget* widget, int left, int top, int width, int height);
 

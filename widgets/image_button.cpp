@@ -18,23 +18,53 @@ ImageButton::ImageButton(QWidget* parent) : QToolButton(parent) {
     setFocusPolicy(Qt::TabFocus);
 }
 
+ImageButton::Caption ImageButton::captionLayout() const {
+    constexpr int kMargin = 2;
+    constexpr int kSmallestPixels = 8;
+    QFont font = this->font();
+    const int designPixels = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+    const int flags = Qt::AlignHCenter | Qt::AlignBottom | Qt::TextWordWrap;
+    Caption caption;
+    // Largest image first, then the largest font whose lines fit under it.
+    for (const int side : {32, 24, 20}) {
+        const QRect room(kMargin, kMargin + side + 1, width() - 2 * kMargin,
+                         height() - side - 1 - 2 * kMargin);
+        for (int pixels = designPixels; pixels >= kSmallestPixels; --pixels) {
+            font.setPixelSize(pixels);
+            const QSize needed = QFontMetrics(font).boundingRect(room, flags, text()).size();
+            caption = {font, side, room, room.size(), needed};
+            if (needed.width() <= room.width() && needed.height() <= room.height()) {
+                return caption;
+            }
+            // A smaller font is tried under this image only while the caption is one line.
+            if (side == 32 && pixels <= designPixels - 1) {
+                break;
+            }
+        }
+    }
+    return caption;
+}
+
 void ImageButton::paintEvent(QPaintEvent*) {
-    // Captions (in any language) are drawn whole: a caption wider than the narrow button is
-    // drawn in a smaller size rather than cut.
     QStylePainter painter(this);
     QStyleOptionToolButton option;
     initStyleOption(&option);
-    QFont font = option.font;
-    if (font.pixelSize() <= 0) {
-        font.setPixelSize(QFontInfo(font).pixelSize());
-    }
-    while (font.pixelSize() > 8 &&
-           QFontMetrics(font).horizontalAdvance(option.text) > width() - 4) {
-        font.setPixelSize(font.pixelSize() - 1);
-    }
-    option.font = font;
-    painter.setFont(font);
+    const Caption caption = captionLayout();
+    // The style draws the flat panel (raised while hovered, sunken while pressed); the image and
+    // the caption are placed here.
+    option.text.clear();
+    option.icon = QIcon();
     painter.drawComplexControl(QStyle::CC_ToolButton, option);
+    const QIcon::Mode mode = isEnabled() ? QIcon::Normal : QIcon::Disabled;
+    const QPixmap image = icon().pixmap(QSize(caption.imageSide, caption.imageSide), mode);
+    const int left = (width() - caption.imageSide) / 2;
+    painter.drawPixmap(QRect(left, caption.rect.top() - caption.imageSide - 1, caption.imageSide,
+                             caption.imageSide),
+                       image);
+    painter.setFont(caption.font);
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+    painter.drawText(caption.rect, Qt::AlignHCenter | Qt::AlignBottom | Qt::TextWordWrap, text());
 }
 
 namespace {

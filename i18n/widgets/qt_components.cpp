@@ -65,6 +65,10 @@ const TextBinding kBindings[] = {
      [](QObject* o, int, const QString& t) { as<QMenu>(o)->setTitle(t); }},
     {"Text", is<QLineEdit>, [](const QObject* o, int) { return as<QLineEdit>(o)->text(); },
      [](QObject* o, int, const QString& t) { as<QLineEdit>(o)->setText(t); }},
+    // The folder field: an edit with a browse button, whose text is its own property.
+    {"Text", [](const QObject* o) { return o->inherits("mx::FolderEdit"); },
+     [](const QObject* o, int) { return o->property("text").toString(); },
+     [](QObject* o, int, const QString& t) { o->setProperty("text", t); }},
     {"Columns[%1].Caption", is<QTreeWidget>,  // list views in report style
      [](const QObject* o, int i) { return as<QTreeWidget>(o)->headerItem()->text(i); },
      [](QObject* o, int i, const QString& t) { as<QTreeWidget>(o)->headerItem()->setText(i, t); },

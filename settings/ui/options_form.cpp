@@ -8,7 +8,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QSlider>
+#include <algorithm>
 
 #include "i18n/form_table.h"
 #include "i18n/widgets/qt_language_controller.h"
@@ -30,6 +32,8 @@ TOptionsForm::TOptionsForm(ExtractionOptions& options, QWidget* parent)
     setProperty("HelpKeyword", QStringLiteral("setup"));
     setProperty("HelpContext", 1);
     setFixedSize(scaled(QSize(525, 405)));
+    // Modal to the main window only, so that a help window opened from here stays usable.
+    setWindowModality(Qt::WindowModal);
     setFont(designFont());
 
     QGroupBox* format = group("GroupBox6", QStringLiteral("Picture Format"), 8, 0, 329, 97);
@@ -88,7 +92,7 @@ TOptionsForm::TOptionsForm(ExtractionOptions& options, QWidget* parent)
     rbWidth->setObjectName(QStringLiteral("_rbWidth"));
     rbWidth->setAutoExclusive(false);
     rbWidth->setEnabled(false);
-    placeAt(rbWidth, 8, 40, 60, 17);
+    placeAt(rbWidth, 8, 40, 64, 17);
     auto* customW = new QLineEdit(QStringLiteral("640"), size);
     customW->setObjectName(QStringLiteral("_customW"));
     customW->setEnabled(false);
@@ -102,8 +106,10 @@ TOptionsForm::TOptionsForm(ExtractionOptions& options, QWidget* parent)
     customH->setVisible(false);
 
     QGroupBox* names = group("grp1", QStringLiteral("File name options"), 200, 208, 137, 81);
-    check(names, OptionField::chkSec, QStringLiteral("Add sec"), 8, 16, 120);
-    check(names, OptionField::chkAddNumber, QStringLiteral("Add Number"), 8, 40, 120);
+    // Check boxes and radio buttons reach to the inner edge of their group, so that a longer
+    // translation still shows whole.
+    check(names, OptionField::chkSec, QStringLiteral("Add sec"), 8, 16, 126);
+    check(names, OptionField::chkAddNumber, QStringLiteral("Add Number"), 8, 40, 126);
 
     QGroupBox* path = group("GroupBox1", QStringLiteral("save path"), 8, 288, 513, 73);
     check(path, OptionField::chkFolder, QStringLiteral("into File source folder"), 8, 16, 300);
@@ -138,8 +144,9 @@ TOptionsForm::TOptionsForm(ExtractionOptions& options, QWidget* parent)
     m_cbblang->setEditable(true);
     m_cbblang->setInsertPolicy(QComboBox::NoInsert);
     placeAt(m_cbblang, 10, 26, 160, 21);
+    // A pick changes the text and then the index: one change, handled once.
     connect(m_cbblang, &QComboBox::currentIndexChanged, this, [this] { cbblangChange(); });
-    connect(m_cbblang, &QComboBox::editTextChanged, this, [this] { cbblangChange(); });
+    connect(m_cbblang, &QComboBox::editTextChanged, this, [this] { cbblangTextChange(); });
 
     auto* save = new QPushButton(QStringLiteral("Save"), this);
     save->setObjectName(QStringLiteral("Button1"));
@@ -161,12 +168,9 @@ TOptionsForm::TOptionsForm(ExtractionOptions& options, QWidget* parent)
         m_qualityLabel->setText(qualityText(value));
         m_qualityLabel->adjustSize();
     });
-    connect(&m_options, &ExtractionOptions::changed, this, &TOptionsForm::showField);
-    for (OptionField field : kStoredOptionFields) {
-        showField(field);
-    }
-
-    // Translated into the current language as it is created.
+    // Translated into the current language as it is created. The built-in texts are the
+    // design's, recorded before the record's values are shown (the quality label's caption
+    // would otherwise be recorded with a number in it).
     auto* translator = new QtLanguageController(this);
     // Labels sit where the design puts them and take the width of their text in any language.
     connect(translator, &QtLanguageController::languageChanged, this, [this] {
@@ -174,7 +178,16 @@ TOptionsForm::TOptionsForm(ExtractionOptions& options, QWidget* parent)
             label->adjustSize();
         }
     });
+    {
+        const QSignalBlocker blocker(m_pathEdit);  // the design text is not a setting
+        m_pathEdit->setText(QStringLiteral("e:\\tempvideo\\images"));
+    }
     translator->load(formLangData(QStringLiteral("OptionsForm")));
+
+    connect(&m_options, &ExtractionOptions::changed, this, &TOptionsForm::showField);
+    for (OptionField field : kStoredOptionFields) {
+        showField(field);
+    }
 }
 
 QGroupBox* TOptionsForm::group(const char* name, const QString& caption, int left, int top,
@@ -192,6 +205,7 @@ QRadioButton* TOptionsForm::radio(QWidget* parent, OptionField field, const QStr
     // The record keeps the group rule; Qt's own exclusivity would forbid a group with no member
     // set, which a load can produce.
     button->setAutoExclusive(false);
+    button->installEventFilter(this);
     placeAt(button, left, top, width, 17);
     connect(button, &QRadioButton::clicked, this, [this, field] {
         m_options.setFlag(field, true);
@@ -286,6 +300,42 @@ void TOptionsForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+bool TOptionsForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        if (auto* radio = qobject_cast<QRadioButton*>(watched)) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left ||
+                key == Qt::Key_Right) {
+                return moveInRadioGroup(radio, key);
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool TOptionsForm::moveInRadioGroup(QRadioButton* from, int key) {
+    // The group's usable buttons in reading order; the fixed ones are skipped.
+    QList<QRadioButton*> group;
+    for (QRadioButton* button :
+         from->parentWidget()->findChildren<QRadioButton*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (button == from || (button->isEnabled() && !button->isHidden())) {
+            group << button;
+        }
+    }
+    std::sort(group.begin(), group.end(), [](const QRadioButton* a, const QRadioButton* b) {
+        return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
+    });
+    if (group.size() < 2) {
+        return true;
+    }
+    const qsizetype at = group.indexOf(from);
+    const bool forward = key == Qt::Key_Down || key == Qt::Key_Right;
+    QRadioButton* next = group[(at + (forward ? 1 : group.size() - 1)) % group.size()];
+    next->setFocus(Qt::TabFocusReason);
+    next->click();
+    return true;
+}
+
 void TOptionsForm::keyPressEvent(QKeyEvent* event) {
     // Neither button is the keyboard's default or cancel button.
     if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
@@ -296,7 +346,16 @@ void TOptionsForm::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
+void TOptionsForm::cbblangTextChange() {
+    const int index = m_cbblang->currentIndex();
+    if (index != m_cbblangIndexSeen && m_cbblang->currentText() == m_cbblang->itemText(index)) {
+        return;  // the line edit following a pick; the index change comes next
+    }
+    cbblangChange();
+}
+
 void TOptionsForm::cbblangChange() {
+    m_cbblangIndexSeen = m_cbblang->currentIndex();
     int index = m_cbblang->currentIndex();
     // Free text typed into the box selects nothing: the built-in language.
     if (m_cbblang->currentText() != m_cbblang->itemText(index)) {
@@ -309,8 +368,8 @@ void TOptionsForm::cbblangChange() {
         return;
     }
     const int id = languageIdAt(index);
-    if (setCurrentLanguage) {
-        setCurrentLanguage(id);
+    if (setCurrentLanguage && !setCurrentLanguage(id)) {
+        return;  // the switch failed: the rest of the handler is skipped
     }
     m_cbblangTag = id;
 }

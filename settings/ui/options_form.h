@@ -35,9 +35,11 @@ public:
     void setCbblangTag(int tag) { m_cbblangTag = tag; }
 
     // How a choice in the language list is turned into a language and applied; set by the
-    // main window, which owns the language manager.
+    // main window, which owns the language manager. setCurrentLanguage reports a failure
+    // (a language file that cannot be read) itself and returns false; the choice is then not
+    // kept, so Save does not store a language that cannot be loaded.
     std::function<int(int index)> languageIdAt;
-    std::function<void(int id)> setCurrentLanguage;
+    std::function<bool(int id)> setCurrentLanguage;
 
     QLabel* JPGqualitylabel() const { return m_qualityLabel; }
     FolderEdit* pathEdit() const { return m_pathEdit; }
@@ -54,11 +56,15 @@ public:
     static QString qualityText(int position);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void cbblangChange();
+    void cbblangTextChange();
+    // The arrow keys move to the next or previous radio button of the group and select it.
+    bool moveInRadioGroup(QRadioButton* from, int key);
     void showField(OptionField field);
     QGroupBox* group(const char* name, const QString& caption, int left, int top, int width,
                      int height);
@@ -82,6 +88,9 @@ private:
     QAbstractButton* m_save = nullptr;
     QAbstractButton* m_cancel = nullptr;
     int m_cbblangTag = 0;
+    // The list's index as of its last selection change, to tell the text change that follows
+    // a pick from a typed one.
+    int m_cbblangIndexSeen = -1;
     bool m_showing = false;
 };
 

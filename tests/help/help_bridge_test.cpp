@@ -5,8 +5,10 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "core/error.h"
@@ -64,7 +66,8 @@ TEST_F(HelpBridgeTest, HelpButtonOpensInterfaceTopicFromProgramFolder) {
     EXPECT_EQ(window->filePath(), helpFilePath());
     EXPECT_EQ(window->currentTopic(), QStringLiteral("/interface.htm"));
     EXPECT_TRUE(shownText(module).contains(QStringLiteral("takes still frames from video files")));
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("The main window"));
+    EXPECT_EQ(window->windowTitle(),
+              QStringLiteral("The main window - Moxelby Frame Extractor Help"));
 
     // Style sheet and image come out of the same file.
     const QByteArray logo =
@@ -383,6 +386,22 @@ TEST_F(HelpBridgeTest, OnlyOneComponentAtATime) {
     EXPECT_EQ(TNARVHelp::instance(), nullptr);
     TNARVHelp again(&owner);
     EXPECT_EQ(TNARVHelp::instance(), &again);
+}
+
+TEST_F(HelpBridgeTest, MessageBoxesCarryTheProductTitleAndShowEachLine) {
+    setHelpMessageFunction({});  // the real message box
+    QString title;
+    QString text;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            text = box->text();
+            box->accept();
+        }
+    });
+    showHelpMessage(missingFileMessage("/opt/mx/mxextractor_help.chm"));
+    EXPECT_EQ(title, "Moxelby Frame Extractor");
+    EXPECT_EQ(text, "Sorry, the HelpFile\n/opt/mx/mxextractor_help.chm\ndoes not exists.");
 }
 
 }  // namespace
