@@ -2,9 +2,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cstring>
 
 #include "core/error.h"
 #include "core/int_text.h"
+#include "core/read_file.h"
 #include "joblist/job_list.h"
 #include "settings/atomic_file.h"
 #include "settings/extraction_options.h"
@@ -31,15 +33,17 @@ QByteArray readWhole(const QString& path) {
         throw Error(QFileInfo(info.absolutePath()).isDir() ? QStringLiteral("File not found")
                                                            : QStringLiteral("Path not found"));
     }
-    QFile file(path);
-    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
+    // Folders, FIFOs and devices are refused before anything is read: no read may block.
+    const ReadableFile file = openRegularFile(path);
+    if (!file) {
         throw Error(QStringLiteral("File access denied"));
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw Error(file.errorString());
+    int error = 0;
+    std::optional<QByteArray> bytes = readAllFrom(file, &error);
+    if (!bytes) {
+        throw Error(QString::fromLocal8Bit(std::strerror(error)));
     }
-    return bytes;
+    return *std::move(bytes);
 }
 
 // Lines end at LF, with a CR before it dropped; text after the last line end is a line of its

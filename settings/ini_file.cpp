@@ -6,6 +6,7 @@
 
 #include "core/error.h"
 #include "core/int_text.h"
+#include "core/read_file.h"
 #include "settings/atomic_file.h"
 
 namespace mx {
@@ -88,15 +89,13 @@ IniFile::IniFile(QString path) : m_path(std::move(path)) {
     if (!file.exists()) {
         return;
     }
-    if (QFileInfo(m_path).isDir() || !file.open(QIODevice::ReadOnly)) {
+    // Folders, FIFOs and devices count as unreadable; opening them never blocks.
+    const std::optional<QByteArray> read = readRegularFile(m_path);
+    if (!read) {
         m_unreadable = true;
         return;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_unreadable = true;
-        return;
-    }
+    const QByteArray& bytes = *read;
     qsizetype start = 0;
     while (start < bytes.size()) {
         const qsizetype lineFeed = bytes.indexOf('\n', start);
