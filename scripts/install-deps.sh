@@ -9,6 +9,8 @@ packages=(
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
     libjpeg62-turbo-dev libicu-dev libmspack-dev libmspack0
     fonts-wine libgtest-dev ffmpeg
+    # fuzz targets: clang with libFuzzer and the sanitizer runtimes
+    clang libclang-rt-14-dev
     # window tests and screenshots, benchmarks against other tools
     xvfb xauth ffmpegthumbnailer python3-pil hyperfine
 )
