@@ -6,9 +6,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <future>
+#include <thread>
 
 #include "core/native_path.h"
 
@@ -47,5 +49,42 @@ inline bool finishesWithin(const std::function<void()>& action, const QString& f
     }
     return false;
 }
+
+// For code that must run on the thread it is called from (windows): while the guard lives, a
+// reader blocked on the FIFO for longer than the limit is set free, and freed() tells so.
+class FifoGuard {
+public:
+    explicit FifoGuard(QString fifo, std::chrono::milliseconds limit = std::chrono::seconds(10))
+        : m_fifo(std::move(fifo)), m_thread([this, limit] { watch(limit); }) {}
+    ~FifoGuard() {
+        m_done = true;
+        m_thread.join();
+    }
+    FifoGuard(const FifoGuard&) = delete;
+    FifoGuard& operator=(const FifoGuard&) = delete;
+
+    bool freed() const { return m_freed; }
+
+private:
+    void watch(std::chrono::milliseconds limit) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!m_done) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (std::chrono::steady_clock::now() < deadline) {
+                continue;
+            }
+            const int fd = ::open(encodeNativePath(m_fifo).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                m_freed = true;
+                ::close(fd);
+            }
+        }
+    }
+
+    QString m_fifo;
+    std::atomic<bool> m_done{false};
+    std::atomic<bool> m_freed{false};
+    std::thread m_thread;
+};
 
 }  // namespace mx::test

@@ -9,6 +9,7 @@
 #include "common/special_files.h"
 #include "common/test_support.h"
 #include "help/chm_library.h"
+#include "help_fixture.h"
 
 namespace mx {
 namespace {
@@ -119,6 +120,21 @@ TEST(ChmReader, DamagedFilesAreReadCleanlyOrRefused) {
         readEverything(library, bytes, names);
     }
     EXPECT_LT(timer.elapsed(), 60000) << "ms";
+}
+
+// A FIFO in the help file's place: pressing Help says the file cannot be opened, at once.
+using ChmHelpFile = test::HelpTest;
+
+TEST_F(ChmHelpFile, ThatIsAFifoCannotBeOpened) {
+    ASSERT_TRUE(test::makeFifo(helpFilePath()));
+    HelpModule module;
+    QWidget owner;
+    TNARVHelp help(&owner);
+    test::FifoGuard guard(helpFilePath());
+    help.setKeyword(QStringLiteral("interface"));
+    EXPECT_TRUE(help.ShowKeywordTopic());
+    EXPECT_FALSE(guard.freed()) << "the open blocked";
+    EXPECT_EQ(messages, QStringList{"Cannot open the help file\r" + helpFilePath()});
 }
 
 }  // namespace
