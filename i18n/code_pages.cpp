@@ -3,6 +3,7 @@
 #include <unicode/ucnv.h>
 #include <unicode/uloc.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -227,7 +228,7 @@ QString decodeAnsi(QByteArrayView bytes, int codePage) {
     constexpr qsizetype kPiece = 1 << 20;
     QString text;
     text.reserve(bytes.size() + 16);
-    std::vector<UChar> buffer(2 * kPiece + 16);
+    std::vector<UChar> buffer(2 * std::min(bytes.size(), kPiece) + 16);
     const char* source = bytes.data();
     const char* const sourceEnd = source + bytes.size();
     for (;;) {
