@@ -13,8 +13,10 @@ namespace mx {
 namespace {
 
 // The repository's folders, found from this file (read only).
+// The source tree as the build names it: __FILE__ is relative where a compiler cache rewrites
+// paths, and the tests run in another folder.
 QString sourcePath(const QString& relative) {
-    return QFileInfo(QStringLiteral(__FILE__)).dir().filePath("../../" + relative);
+    return QStringLiteral(MX_SOURCE_DIR "/") + relative;
 }
 
 std::set<int> idsOf(const TLxLang_CompEntry& node) {
