@@ -20,6 +20,8 @@ inline QString inputFile(const std::uint8_t* data, std::size_t size, const char*
         if (!made) {
             std::abort();
         }
+        static QByteArray madeFolder(made);
+        std::atexit([] { QDir(QString::fromLocal8Bit(madeFolder)).removeRecursively(); });
         return QString::fromLocal8Bit(made);
     }();
     const QString path = folder + QLatin1Char('/') + QString::fromLatin1(name);

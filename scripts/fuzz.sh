@@ -64,7 +64,7 @@ for name in "${targets[@]}"; do
     mkdir -p "$dir/artifacts/$name"
     log="$dir/artifacts/$name/last_run.log"
     echo "fuzz: $name for ${seconds}s"
-    if ! "$dir/fuzz/mx_fuzz_$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    if ! "$dir/fuzz/mx_fuzz_$name" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
         -max_len=262144 -print_final_stats=1 -artifact_prefix="$root/$dir/artifacts/$name/" \
         "$dir/corpus/$name" >"$log" 2>&1; then
         failed+=("$name")
