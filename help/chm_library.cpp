@@ -329,13 +329,14 @@ ChmArchive::ChmArchive(const ChmLibrary::Api& api, std::unique_ptr<ChmSystem> sy
     : m_api(api),
       m_system(std::move(system)),
       m_decompressor(nullptr, DecompressorDeleter{&api}),
+      m_header(nullptr, HeaderCloser{}),
       m_path(std::move(path)) {}
 
-ChmArchive::~ChmArchive() {
-    if (m_header) {
-        m_decompressor->close(m_decompressor.get(), m_header);
-    }
+void ChmArchive::HeaderCloser::operator()(mschmd_header* header) const {
+    decompressor->close(decompressor, header);
 }
+
+ChmArchive::~ChmArchive() = default;
 
 bool ChmArchive::load() {
     m_decompressor.reset(m_api.create(&m_system->base));
@@ -343,7 +344,9 @@ bool ChmArchive::load() {
         return false;
     }
     // The name only has to be one; every open reads our source.
-    m_header = m_decompressor->open(m_decompressor.get(), "help file");
+    m_header = std::unique_ptr<mschmd_header, HeaderCloser>(
+        m_decompressor->open(m_decompressor.get(), "help file"),
+        HeaderCloser{m_decompressor.get()});
     if (!m_header) {
         return false;
     }

@@ -75,15 +75,19 @@ private:
         const ChmLibrary::Api* api = nullptr;
         void operator()(mschm_decompressor* decompressor) const;
     };
+    struct HeaderCloser {
+        mschm_decompressor* decompressor = nullptr;
+        void operator()(mschmd_header* header) const;
+    };
     ChmArchive(const ChmLibrary::Api& api, std::unique_ptr<ChmSystem> system, QString path);
     bool load();
 
     const ChmLibrary::Api& m_api;
-    // Declared in the order they are released in reverse: the header before the decompressor
-    // that made it, and both before the system they read through.
+    // Released in reverse order: the header before the decompressor that made it, and both
+    // before the system they read through.
     std::unique_ptr<ChmSystem> m_system;
     std::unique_ptr<mschm_decompressor, DecompressorDeleter> m_decompressor;
-    mschmd_header* m_header = nullptr;
+    std::unique_ptr<mschmd_header, HeaderCloser> m_header;
     QString m_path;
     QStringList m_files;
     QHash<QString, mschmd_file*> m_byName;
