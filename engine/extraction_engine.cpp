@@ -1,13 +1,11 @@
 #include "engine/extraction_engine.h"
 
-#include <sys/stat.h>
-
 #include <cmath>
 #include <memory>
 
 #include "core/error.h"
 #include "core/format_clock.h"
-#include "core/native_path.h"
+#include "core/read_file.h"
 #include "engine/captured_frame.h"
 #include "engine/contact_sheet.h"
 #include "engine/engine_host.h"
@@ -43,12 +41,8 @@ private:
 }  // namespace
 
 double sourceSizeInMb(const QString& path) {
-    // By the path's own bytes; stat opens nothing, so no kind of file can block here.
-    qint64 size = -1;
-    struct stat info;
-    if (::stat(encodeNativePath(path).constData(), &info) == 0 && S_ISREG(info.st_mode)) {
-        size = info.st_size;
-    }
+    // -1 for a file that cannot be opened, as the platform's size query answers.
+    const std::int64_t size = regularFileSize(path);
     return std::trunc(double(size) / 1048576.0 / 0.01 + 0.5) * 0.01;
 }
 
@@ -77,7 +71,11 @@ void ExtractionEngine::run(const QString& sourcePath) {
         throw Error(QStringLiteral("No video source for ") + sourcePath);
     }
     OpenedSource source(std::move(created));
-    source->open(sourcePath);
+    // A FIFO or device would block the decoder's open or never end; such a path is left
+    // unopened, so it runs through as a file that cannot be played.
+    if (openRegularFile(sourcePath).failure != OpenFailure::NotRegular) {
+        source->open(sourcePath);
+    }
     const int videoHeight = source->videoHeight();
     const int videoWidth = source->videoWidth();
     m_host.logMessage(QString::number(videoWidth) + QStringLiteral(" x ") +

@@ -7,11 +7,22 @@
 namespace mx {
 namespace {
 
-QString attribute(const QString& tag, const QString& name) {
-    const QRegularExpression pattern(
-        QStringLiteral(R"re(\b%1\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re").arg(name),
-        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = pattern.match(tag);
+// The value of one attribute of a tag's text, quoted or not.
+const QRegularExpression& attributePattern(const QString& name) {
+    static const auto make = [](const char* attribute) {
+        return QRegularExpression(
+            QStringLiteral(R"re(\b%1\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re")
+                .arg(QLatin1String(attribute)),
+            QRegularExpression::CaseInsensitiveOption);
+    };
+    static const QRegularExpression type = make("type");
+    static const QRegularExpression paramName = make("name");
+    static const QRegularExpression value = make("value");
+    return name == QLatin1String("type") ? type : name == QLatin1String("name") ? paramName : value;
+}
+
+QString attribute(QStringView tag, const QString& name) {
+    const QRegularExpressionMatch match = attributePattern(name).match(tag);
     if (!match.hasMatch()) {
         return {};
     }
@@ -21,6 +32,56 @@ QString attribute(const QString& tag, const QString& name) {
         }
     }
     return {};
+}
+
+struct Tag {
+    bool closing = false;
+    QString name;      // lower case
+    QStringView rest;  // the attributes
+};
+
+// The next tag at or after `from`: "<", blanks, an optional "/", blanks, a name of letters,
+// digits or "_", and anything up to the next ">". A "<" that starts no tag is passed over.
+// Once no ">" follows, no tag can, so the search ends there instead of rescanning the rest
+// of the text from every later "<".
+std::optional<Tag> nextTag(QStringView text, qsizetype& from) {
+    const auto isWordChar = [](QChar c) { return c.isLetterOrNumber() || c == u'_'; };
+    for (;;) {
+        const qsizetype open = text.indexOf(u'<', from);
+        if (open < 0) {
+            from = text.size();
+            return std::nullopt;
+        }
+        const qsizetype close = text.indexOf(u'>', open + 1);
+        if (close < 0) {
+            from = text.size();
+            return std::nullopt;
+        }
+        qsizetype i = open + 1;
+        while (i < close && text[i].isSpace()) {
+            ++i;
+        }
+        Tag tag;
+        if (i < close && text[i] == u'/') {
+            tag.closing = true;
+            ++i;
+            while (i < close && text[i].isSpace()) {
+                ++i;
+            }
+        }
+        const qsizetype nameStart = i;
+        while (i < close && isWordChar(text[i])) {
+            ++i;
+        }
+        if (i == nameStart) {
+            from = open + 1;
+            continue;
+        }
+        tag.name = text.sliced(nameStart, i - nameStart).toString().toLower();
+        tag.rest = text.sliced(i, close - i);
+        from = close + 1;
+        return tag;
+    }
 }
 
 QString decodeEntities(QString text) {
@@ -45,7 +106,6 @@ QString decode(const QByteArray& html) {
 }  // namespace
 
 std::vector<SitemapEntry> parseSitemap(const QByteArray& html) {
-    static const QRegularExpression tagPattern(QStringLiteral(R"(<\s*(/?)\s*(\w+)([^>]*)>)"));
     std::vector<SitemapEntry> top;
     // The lists being filled, innermost last; an entry's own list opens after the entry.
     std::vector<std::vector<SitemapEntry>*> lists;
@@ -53,10 +113,10 @@ std::vector<SitemapEntry> parseSitemap(const QByteArray& html) {
     bool inSitemapObject = false;
 
     const QString text = decode(html);
-    for (auto it = tagPattern.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch tag = it.next();
-        const bool closing = !tag.captured(1).isEmpty();
-        const QString name = tag.captured(2).toLower();
+    qsizetype from = 0;
+    while (const std::optional<Tag> tag = nextTag(text, from)) {
+        const bool closing = tag->closing;
+        const QString& name = tag->name;
         if (name == QLatin1String("ul")) {
             if (!closing) {
                 std::vector<SitemapEntry>* parent = lists.empty() ? &top : lists.back();
@@ -69,7 +129,7 @@ std::vector<SitemapEntry> parseSitemap(const QByteArray& html) {
         } else if (name == QLatin1String("object")) {
             if (!closing) {
                 inSitemapObject =
-                    attribute(tag.captured(3), QStringLiteral("type"))
+                    attribute(tag->rest, QStringLiteral("type"))
                         .compare(QLatin1String("text/sitemap"), Qt::CaseInsensitive) == 0;
                 if (inSitemapObject) {
                     pending = SitemapEntry{};
@@ -82,9 +142,8 @@ std::vector<SitemapEntry> parseSitemap(const QByteArray& html) {
                 inSitemapObject = false;
             }
         } else if (name == QLatin1String("param") && pending) {
-            const QString paramName = attribute(tag.captured(3), QStringLiteral("name"));
-            const QString value =
-                decodeEntities(attribute(tag.captured(3), QStringLiteral("value")));
+            const QString paramName = attribute(tag->rest, QStringLiteral("name"));
+            const QString value = decodeEntities(attribute(tag->rest, QStringLiteral("value")));
             if (paramName.compare(QLatin1String("Name"), Qt::CaseInsensitive) == 0 &&
                 pending->name.isEmpty()) {
                 pending->name = value;

@@ -3,7 +3,9 @@
 #include <unicode/ucnv.h>
 #include <unicode/uloc.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace mx {
 namespace {
@@ -221,17 +223,29 @@ QString decodeAnsi(QByteArrayView bytes, int codePage) {
     if (!converter || bytes.isEmpty()) {
         return QString::fromUtf8(bytes);
     }
-    // Room for two UTF-16 units per byte, more than any Windows code page produces.
-    QString text(bytes.size() * 2, Qt::Uninitialized);
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t length = ucnv_toUChars(converter.get(), reinterpret_cast<UChar*>(text.data()),
-                                         static_cast<int32_t>(text.size()), bytes.data(),
-                                         static_cast<int32_t>(bytes.size()), &status);
-    if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING) {
-        return QString::fromUtf8(bytes);
+    // ICU counts in 32-bit lengths: convert in pieces so that text of any size converts whole.
+    // Two UTF-16 units per byte is more than any Windows code page produces.
+    constexpr qsizetype kPiece = 1 << 20;
+    QString text;
+    text.reserve(bytes.size() + 16);
+    std::vector<UChar> buffer(2 * std::min(bytes.size(), kPiece) + 16);
+    const char* source = bytes.data();
+    const char* const sourceEnd = source + bytes.size();
+    for (;;) {
+        const char* const pieceEnd = sourceEnd - source > kPiece ? source + kPiece : sourceEnd;
+        const bool last = pieceEnd == sourceEnd;
+        UChar* target = buffer.data();
+        UErrorCode status = U_ZERO_ERROR;
+        ucnv_toUnicode(converter.get(), &target, buffer.data() + buffer.size(), &source, pieceEnd,
+                       nullptr, last, &status);
+        if (U_FAILURE(status)) {
+            return QString::fromUtf8(bytes);
+        }
+        text.append(reinterpret_cast<const QChar*>(buffer.data()), target - buffer.data());
+        if (last) {
+            return text;
+        }
     }
-    text.truncate(length);
-    return text;
 }
 
 QByteArray encodeAnsi(QStringView text, int codePage) {

@@ -1,11 +1,14 @@
 #include "i18n/lang_file_reader.h"
 
 #include "core/int_text.h"
+#include "core/read_file.h"
 #include "i18n/ascii_text.h"
 #include "i18n/lang_error.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace mx {
 namespace {
@@ -192,23 +195,98 @@ void parseLanguageText(const QString& text, LangFileReadMode mode,
     }
 }
 
+namespace {
+
+// Nothing that is a language file comes near this size; a larger file is refused instead of
+// being decoded into several times its size in memory.
+constexpr std::int64_t kLargestLanguageFile = 64 * 1024 * 1024;
+// The start-up scan needs only the header at the top of a file: it reads this much first and
+// twice as much each time no section header has shown yet.
+constexpr std::int64_t kFirstHeaderRead = 16 * 1024;
+
+bool isSectionLine(QStringView line) {
+    line = trimControl(line);
+    return line.size() > 2 && line.startsWith(u'[') && line.endsWith(u']');
+}
+
+// Drops the text after the last line end, which may be a line cut short by the read.
+QString wholeLines(QString text) {
+    for (qsizetype i = text.size(); i > 0; --i) {
+        const char16_t c = text[i - 1].unicode();
+        if (c == u'\r' || c == u'\n' || c == u'\x2028') {
+            text.truncate(i);
+            return text;
+        }
+    }
+    return {};
+}
+
+// Whether the decoded text stops at a NUL within these bytes.
+bool endsAtNul(const QByteArray& bytes) {
+    if (startsWith(bytes, {0xFF, 0xFE})) {
+        for (qsizetype i = 2; i + 1 < bytes.size(); i += 2) {
+            if (bytes[i] == 0 && bytes[i + 1] == 0) {
+                return true;
+            }
+        }
+        return false;
+    }
+    return bytes.contains('\0');
+}
+
+[[noreturn]] void throwReadError(const QString& path, int error) {
+    throw Error(QStringLiteral("Cannot read file \"%1\". %2")
+                    .arg(path, QString::fromLocal8Bit(std::strerror(error))));
+}
+
+void readHeaderLines(const ReadableFile& file, const QString& path,
+                     TLxLang_CompTranslations& target) {
+    QByteArray bytes;
+    std::int64_t wanted = kFirstHeaderRead;
+    for (;;) {
+        int error = 0;
+        const std::optional<QByteArray> more = readHead(file, wanted, &error);
+        if (!more) {
+            throwReadError(path, error);
+        }
+        bytes += *more;
+        // The text ends at its first NUL, so nothing after one can matter (a sparse file
+        // holds gigabytes of them).
+        const bool atEnd = more->size() < wanted || endsAtNul(bytes);
+        if (!atEnd && bytes.size() >= kLargestLanguageFile) {
+            throwReadError(path, EFBIG);
+        }
+        const QString text =
+            atEnd ? decodeLanguageFile(bytes) : wholeLines(decodeLanguageFile(bytes));
+        const QStringList lines = splitLanguageLines(text);
+        if (atEnd || std::any_of(lines.begin(), lines.end(), isSectionLine)) {
+            parseLanguageText(text, LangFileReadMode::HeaderOnly, target);
+            return;
+        }
+        wanted = bytes.size();
+    }
+}
+
+}  // namespace
+
 void readLanguageFile(const QString& path, LangFileReadMode mode,
                       TLxLang_CompTranslations& target) {
     target.clear();
-    QFile file(path);
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile() && !info.isDir()) {
-        // A pipe or device would block or never end.
-        throw Error(QStringLiteral("Cannot open file \"%1\". Not a regular file").arg(path));
+    // Only regular files: a pipe or device named like a language file would block or never end.
+    const ReadableFile file = openRegularFile(path);
+    if (!file) {
+        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorText()));
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+    if (mode == LangFileReadMode::HeaderOnly) {
+        readHeaderLines(file, path, target);
+        return;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw Error(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
+    int error = 0;
+    const std::optional<QByteArray> bytes = readAllFrom(file, &error, kLargestLanguageFile);
+    if (!bytes) {
+        throwReadError(path, error);
     }
-    parseLanguageText(decodeLanguageFile(bytes), mode, target);
+    parseLanguageText(decodeLanguageFile(*bytes), mode, target);
 }
 
 }  // namespace mx

@@ -6,17 +6,13 @@
 
 namespace mx {
 
-std::vector<TLxLang_Constant>::const_iterator TLxLang_Constants::lowerBound(
-    QStringView name) const {
-    return std::lower_bound(m_items.begin(), m_items.end(), name,
-                            [](const TLxLang_Constant& item, QStringView key) {
-                                return compareAsciiNoCase(item.name, key) < 0;
-                            });
+bool AsciiNoCaseLess::operator()(QStringView a, QStringView b) const {
+    return compareAsciiNoCase(a, b) < 0;
 }
 
 const TLxLang_Constant* TLxLang_Constants::find(QStringView name) const {
-    const auto it = lowerBound(name);
-    return (it != m_items.end() && sameAsciiNoCase(it->name, name)) ? &*it : nullptr;
+    const auto it = m_index.find(name);
+    return it != m_index.end() ? &m_items[it->second] : nullptr;
 }
 
 TLxLang_Constant* TLxLang_Constants::find(QStringView name) {
@@ -25,12 +21,16 @@ TLxLang_Constant* TLxLang_Constants::find(QStringView name) {
 
 bool TLxLang_Constants::add(const QString& name, const QString& value,
                             const QString& defaultValue) {
-    const auto it = lowerBound(name);
-    if (it != m_items.end() && sameAsciiNoCase(it->name, name)) {
+    if (!m_index.emplace(name, m_items.size()).second) {
         return false;
     }
-    m_items.insert(it, TLxLang_Constant{name, value, defaultValue});
+    m_items.push_back(TLxLang_Constant{name, value, defaultValue});
     return true;
+}
+
+void TLxLang_Constants::clear() {
+    m_items.clear();
+    m_index.clear();
 }
 
 bool isValidConstantName(QStringView name) {
@@ -49,67 +49,66 @@ bool isValidConstantName(QStringView name) {
 }
 
 bool TLxLang_CompTranslation::add(std::int32_t id, const QString& value) {
-    const auto it = std::lower_bound(
-        m_values.begin(), m_values.end(), id,
-        [](const TLxLang_PropValueTranslation& item, std::int32_t key) { return item.id < key; });
-    if (it != m_values.end() && it->id == id) {
-        return false;
-    }
-    m_values.insert(it, TLxLang_PropValueTranslation{id, value});
-    return true;
+    return m_values.emplace(id, value).second;
 }
 
 const QString* TLxLang_CompTranslation::find(std::int32_t id) const {
-    const auto it = std::lower_bound(
-        m_values.begin(), m_values.end(), id,
-        [](const TLxLang_PropValueTranslation& item, std::int32_t key) { return item.id < key; });
-    return (it != m_values.end() && it->id == id) ? &it->value : nullptr;
+    const auto it = m_values.find(id);
+    return it != m_values.end() ? &it->second : nullptr;
 }
 
 QString TLxLang_CompTranslations::headerValue(QStringView name) const {
-    for (const auto& [key, value] : m_header) {
-        if (key.compare(name, Qt::CaseInsensitive) == 0) {
-            return value;
-        }
-    }
-    return {};
+    const auto it = m_headerIndex.find(name.toString().toCaseFolded());
+    return it != m_headerIndex.end() ? m_header[*it].second : QString();
 }
 
 void TLxLang_CompTranslations::setHeaderValue(const QString& name, const QString& value) {
-    const auto it = std::find_if(m_header.begin(), m_header.end(), [&](const auto& entry) {
-        return entry.first.compare(name, Qt::CaseInsensitive) == 0;
-    });
+    const QString folded = name.toCaseFolded();
+    const auto it = m_headerIndex.find(folded);
     if (value.isEmpty()) {
-        if (it != m_header.end()) {
-            m_header.erase(it);
+        // A removed name keeps its slot, emptied, so the other slots stay where the index
+        // says they are; headerValues() leaves it out.
+        if (it != m_headerIndex.end()) {
+            m_header[*it].second.clear();
+            m_headerIndex.erase(it);
         }
-    } else if (it != m_header.end()) {
-        it->second = value;
+    } else if (it != m_headerIndex.end()) {
+        m_header[*it].second = value;
     } else {
+        m_headerIndex.insert(folded, m_header.size());
         m_header.emplace_back(name, value);
     }
 }
 
-const TLxLang_CompTranslation* TLxLang_CompTranslations::findSection(QStringView name) const {
-    for (const auto& section : m_sections) {
-        if (sameAsciiNoCase(section->name(), name)) {
-            return section.get();
+std::vector<std::pair<QString, QString>> TLxLang_CompTranslations::headerValues() const {
+    std::vector<std::pair<QString, QString>> values;
+    for (const auto& entry : m_header) {
+        if (!entry.second.isEmpty()) {
+            values.push_back(entry);
         }
     }
-    return nullptr;
+    return values;
+}
+
+const TLxLang_CompTranslation* TLxLang_CompTranslations::findSection(QStringView name) const {
+    const auto it = m_sectionIndex.find(name);
+    return it != m_sectionIndex.end() ? m_sections[it->second].get() : nullptr;
 }
 
 TLxLang_CompTranslation& TLxLang_CompTranslations::section(const QString& name) {
-    if (const auto* existing = findSection(name)) {
-        return const_cast<TLxLang_CompTranslation&>(*existing);
+    if (const auto it = m_sectionIndex.find(name); it != m_sectionIndex.end()) {
+        return *m_sections[it->second];
     }
+    m_sectionIndex.emplace(name, m_sections.size());
     m_sections.push_back(std::make_unique<TLxLang_CompTranslation>(name));
     return *m_sections.back();
 }
 
 void TLxLang_CompTranslations::clear() {
     m_header.clear();
+    m_headerIndex.clear();
     m_constants.clear();
+    m_sectionIndex.clear();
     m_sections.clear();
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringView>
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -16,20 +19,28 @@ struct TLxLang_Constant {
     QString defaultValue;
 };
 
-// Constants sorted by name, compared without regard to the case of ASCII letters.
+// Orders names without regard to the case of ASCII letters.
+struct AsciiNoCaseLess {
+    using is_transparent = void;
+    bool operator()(QStringView a, QStringView b) const;
+};
+
+// Constants in the order they were added, found by name compared without regard to the case
+// of ASCII letters. Adding and finding take logarithmic time whatever the order of the names.
 class TLxLang_Constants {
 public:
     const TLxLang_Constant* find(QStringView name) const;
     TLxLang_Constant* find(QStringView name);
-    // Inserts at the sorted place; false (and no change) when the name is already present.
+    // False (and no change) when the name is already present.
     bool add(const QString& name, const QString& value, const QString& defaultValue);
-    void clear() { m_items.clear(); }
+    void clear();
     const std::vector<TLxLang_Constant>& items() const { return m_items; }
+    // For changing values; names must stay as they are.
     std::vector<TLxLang_Constant>& items() { return m_items; }
 
 private:
-    std::vector<TLxLang_Constant>::const_iterator lowerBound(QStringView name) const;
     std::vector<TLxLang_Constant> m_items;
+    std::map<QString, std::size_t, AsciiNoCaseLess> m_index;
 };
 
 // First character a letter or "_", the others letters, digits or "_" (ASCII only).
@@ -40,19 +51,20 @@ struct TLxLang_PropValueTranslation {
     QString value;
 };
 
-// The translations of one window: values kept sorted by ID for binary search.
+// The translations of one window, by ID. A tree rather than a sorted array: IDs come in any
+// order, and inserting each into an array is quadratic on a large file in descending order.
 class TLxLang_CompTranslation {
 public:
     explicit TLxLang_CompTranslation(QString name) : m_name(std::move(name)) {}
     const QString& name() const { return m_name; }
-    // Inserts at the sorted place; false (and no change) when the ID is already present.
+    // False (and no change) when the ID is already present.
     bool add(std::int32_t id, const QString& value);
     const QString* find(std::int32_t id) const;
-    const std::vector<TLxLang_PropValueTranslation>& values() const { return m_values; }
+    const std::map<std::int32_t, QString>& values() const { return m_values; }
 
 private:
     QString m_name;
-    std::vector<TLxLang_PropValueTranslation> m_values;
+    std::map<std::int32_t, QString> m_values;
 };
 
 // The content of one language file: header values, constants and window sections in order of
@@ -62,7 +74,8 @@ public:
     // Header names compare without regard to case; an empty value removes the name.
     QString headerValue(QStringView name) const;
     void setHeaderValue(const QString& name, const QString& value);
-    const std::vector<std::pair<QString, QString>>& headerValues() const { return m_header; }
+    // The names with a value, in order of first appearance.
+    std::vector<std::pair<QString, QString>> headerValues() const;
 
     TLxLang_Constants& constants() { return m_constants; }
     const TLxLang_Constants& constants() const { return m_constants; }
@@ -79,8 +92,10 @@ public:
 
 private:
     std::vector<std::pair<QString, QString>> m_header;
+    QHash<QString, std::size_t> m_headerIndex;  // by case-folded name
     TLxLang_Constants m_constants;
     std::vector<std::unique_ptr<TLxLang_CompTranslation>> m_sections;
+    std::map<QString, std::size_t, AsciiNoCaseLess> m_sectionIndex;
 };
 
 }  // namespace mx

@@ -1,8 +1,6 @@
 #include "joblist/job_list_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -11,6 +9,7 @@
 #include "core/file_writer.h"
 #include "core/int_text.h"
 #include "core/native_path.h"
+#include "core/read_file.h"
 #include "joblist/job_list.h"
 #include "settings/extraction_options.h"
 
@@ -84,34 +83,18 @@ QString openFailureText(int errorNumber, const QByteArray& path) {
 }
 
 QByteArray readWhole(const QString& path) {
-    const QByteArray native = encodeNativePath(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        throw Error(openFailureText(errno, native));
+    // Folders, FIFOs and devices are refused before anything is read: no read may block.
+    const ReadableFile file = openRegularFile(path);
+    if (!file) {
+        throw Error(openFailureText(file.failure == OpenFailure::NotRegular ? EISDIR : file.error,
+                                    encodeNativePath(path)));
     }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat info;
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        throw Error(openFailureText(EISDIR, native));
+    int error = 0;
+    std::optional<QByteArray> bytes = readAllFrom(file, &error);
+    if (!bytes) {
+        throw Error(systemText(error));
     }
-    QByteArray bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            throw Error(systemText(errno));
-        }
-        if (got == 0) {
-            return bytes;
-        }
-        bytes.append(buffer, got);
-    }
+    return *std::move(bytes);
 }
 
 // A line the file cannot carry: it would split into two lines or end the file there.

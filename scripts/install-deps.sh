@@ -7,8 +7,10 @@ packages=(
     cmake ninja-build build-essential pkg-config git
     qt6-base-dev
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
-    libjpeg62-turbo-dev libicu-dev libchm-dev libchm1
+    libjpeg62-turbo-dev libicu-dev libmspack-dev libmspack0
     fonts-wine libgtest-dev ffmpeg
+    # fuzz targets: clang with libFuzzer and the sanitizer runtimes
+    clang libclang-rt-14-dev
     # window tests and screenshots, benchmarks against other tools
     xvfb xauth ffmpegthumbnailer python3-pil hyperfine
 )

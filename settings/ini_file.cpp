@@ -8,6 +8,7 @@
 #include "core/file_writer.h"
 #include "core/int_text.h"
 #include "core/native_path.h"
+#include "core/read_file.h"
 
 namespace mx {
 namespace {
@@ -97,15 +98,13 @@ IniFile::IniFile(QString path) : m_path(std::move(path)) {
     if (!file.exists()) {
         return;
     }
-    if (QFileInfo(m_path).isDir() || !file.open(QIODevice::ReadOnly)) {
+    // Folders, FIFOs and devices count as unreadable; opening them never blocks.
+    const std::optional<QByteArray> read = readRegularFile(m_path);
+    if (!read) {
         m_unreadable = true;
         return;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_unreadable = true;
-        return;
-    }
+    const QByteArray& bytes = *read;
     // A line ends at CR LF, LF or a CR alone; each keeps its own end.
     qsizetype start = 0;
     const qsizetype size = bytes.size();

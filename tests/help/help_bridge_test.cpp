@@ -18,7 +18,7 @@
 namespace mx::test {
 namespace {
 
-const QString kMissingLibrary = QStringLiteral("libchm-not-installed.so.9");
+const QString kMissingLibrary = QStringLiteral("libmspack-not-installed.so.9");
 
 QString missingFileMessage(const QString& path) {
     return QStringLiteral("Sorry, the HelpFile\r") + path + QStringLiteral("\rdoes not exists.");
@@ -364,7 +364,7 @@ TEST_F(HelpBridgeTest, MissingLibraryIsReportedOnceAndHelpIsLeftAlone) {
     messages.clear();
     QWidget owner;
     TNARVHelp help(&owner);
-    EXPECT_EQ(messages, QStringList{libraryMessage("libchm.so.1")});
+    EXPECT_EQ(messages, QStringList{libraryMessage("libmspack.so.0")});
 }
 
 TEST_F(HelpBridgeTest, OnlyOneComponentAtATime) {

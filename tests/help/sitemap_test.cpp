@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 #include "help/sitemap.h"
 
 namespace mx {
@@ -38,6 +40,38 @@ TEST(Sitemap, BrokenMarkupGivesWhatCanBeRead) {
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].name, "One");
     EXPECT_TRUE(entries[0].children.empty());
+}
+
+// Markup a damaged help file may hold: a tag opened again and again and never closed made
+// the tag search rescan the rest of the text from every "<" (minutes for a few hundred KB).
+// Each part of the text is now looked at a bounded number of times.
+TEST(Sitemap, LargeAndUnclosedMarkupParsesInLinearTime) {
+    QByteArray unclosed;
+    for (int i = 0; i < 200000; ++i) {
+        unclosed += "<a ";
+    }
+    QByteArray many = "<UL>";
+    for (int i = 0; i < 20000; ++i) {
+        many += "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"e" +
+                QByteArray::number(i) + "\"><param name=\"Local\" value=\"p.htm\"></OBJECT>";
+    }
+    many += "</UL>";
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(parseSitemap(unclosed).empty());
+    EXPECT_TRUE(
+        parseSitemap("<UL><LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"x\"" +
+                     unclosed)
+            .empty());
+    const std::vector<SitemapEntry> entries = parseSitemap(many);
+    ASSERT_EQ(entries.size(), 20000u);
+    EXPECT_EQ(entries.back().name, "e19999");
+    EXPECT_LT(timer.elapsed(), 10000) << "ms";
+    // A tag whose name follows blanks and a slash, and text between "<" signs, as before.
+    const std::vector<SitemapEntry> odd = parseSitemap(
+        "< ul >< < OBJECT type=text/sitemap><param name=Name value=a>< / object >< /ul>");
+    ASSERT_EQ(odd.size(), 1u);
+    EXPECT_EQ(odd[0].name, "a");
 }
 
 }  // namespace
