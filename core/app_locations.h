@@ -7,7 +7,7 @@ namespace mx {
 
 // The reverse-DNS application id: the name of our folders under the user's configuration and
 // data folders and under <prefix>/share, and of the desktop entry, metainfo and icon.
-inline constexpr char kApplicationId[] = "io.github.moxelby.FrameExtractor";
+inline constexpr char kApplicationId[] = MX_APPLICATION_ID;  // set by the build
 
 // <prefix>/share/<id>, found from the program's folder (<prefix>/bin). It may not exist, as in a
 // build tree.

@@ -11,6 +11,10 @@ packages=(
     fonts-wine libgtest-dev ffmpeg
     # window tests and screenshots, benchmarks against other tools
     xvfb xauth ffmpegthumbnailer python3-pil hyperfine
+    # the installed layout and the Debian package: checks, dependencies, driving the window
+    desktop-file-utils appstream dpkg-dev file man-db xdotool
+    # spreading the console tool over all cores
+    parallel
 )
 
 missing=()
