@@ -13,6 +13,8 @@ packages=(
     xvfb xauth ffmpegthumbnailer python3-pil hyperfine
     # the installed layout and the Debian package: checks, dependencies, driving the window
     desktop-file-utils appstream dpkg-dev file man-db xdotool
+    # reading the committed help file back to compare it with its sources
+    p7zip-full
     # spreading the console tool over all cores
     parallel
 )
