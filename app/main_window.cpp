@@ -23,9 +23,12 @@
 
 #include "app/application_title.h"
 #include "app/log_view.h"
+#include "app/native_file_dialog.h"
 #include "core/abort_flag.h"
 #include "core/app_locations.h"
 #include "core/error.h"
+#include "core/native_path.h"
+#include "core/path_recovery.h"
 #include "engine/batch_run.h"
 #include "engine/ffmpeg/ffmpeg_video_source.h"
 #include "help/form_about.h"
@@ -193,7 +196,7 @@ void TForm1::buildWindow() {
 void TForm1::bindJobList() {
     connect(&m_jobs, &JobList::rowAppended, this, [this](int index) {
         const JobRow& row = m_jobs.row(index);
-        appendReportRow(m_fileList, {row.number, row.path});
+        appendReportRow(m_fileList, {row.number, displayPath(row.path)});
     });
     connect(&m_jobs, &JobList::rowRemoved, m_fileList, &QTableWidget::removeRow);
     connect(&m_jobs, &JobList::cleared, this, [this] { m_fileList->setRowCount(0); });
@@ -245,7 +248,11 @@ void TForm1::buildDialogs() {
 
     openDialog1 = [this] { return runFileDialog(*m_openDialog1, false, true); };
     dirDialog1 = [this] {
-        const QString folder = QFileDialog::getExistingDirectory(this, m_dirDialog1->title());
+        NativeFileDialog dialog(this, m_dirDialog1->title());
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        const QString folder =
+            dialog.exec() == QDialog::Accepted ? dialog.nativeSelectedFiles().value(0) : QString();
         if (!folder.isEmpty()) {
             m_dirDialog1->setDirName(folder);
         }
@@ -260,7 +267,7 @@ QStringList TForm1::runFileDialog(const FileDialogComponent& component, bool sav
     QStringList filters = component.nameFilters();
     // "*.*" would hide files without a dot here; "All Files" means all of them.
     filters.replaceInStrings(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
-    QFileDialog dialog(this, component.title());
+    NativeFileDialog dialog(this, component.title());
     dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(component.defaultExt());
     if (save) {
@@ -269,7 +276,7 @@ QStringList TForm1::runFileDialog(const FileDialogComponent& component, bool sav
     } else {
         dialog.setFileMode(many ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     }
-    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+    return dialog.exec() == QDialog::Accepted ? dialog.nativeSelectedFiles() : QStringList();
 }
 
 void TForm1::AddFileBtnClick() {
@@ -367,7 +374,7 @@ void TForm1::BtnOpenListClick() {
     if (!readJobListFile(path, m_jobs, m_options).optionsFound) {
         showError(
             QStringLiteral("The job list %1 ends before its options: only its paths were added.")
-                .arg(path));
+                .arg(displayPath(path)));
     }
 }
 
@@ -381,7 +388,7 @@ void TForm1::dropEvent(QDropEvent* event) {
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile()) {
-            paths << url.toLocalFile();
+            paths << nativeLocalFile(url);  // by its bytes: toLocalFile would mangle them
         }
     }
     dropPaths(paths);
@@ -392,7 +399,7 @@ void TForm1::guarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const Error& e) {
-        showError(e.message());
+        showError(displayPath(e.message()));  // messages may name paths that are not text
     } catch (const std::exception& e) {
         showError(QString::fromUtf8(e.what()));
     }
@@ -502,7 +509,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::logMessage(const QString& text) {
-    m_log.LogMessage(text);
+    m_log.LogMessage(displayPath(text));
 }
 
 void TForm1::setProgress(QProgressBar* bar, int& max, int& pos, int newMax, int newPos) {
@@ -543,7 +550,7 @@ void TForm1::clearLog() {
 }
 
 void TForm1::setStatusText(const QString& text) {
-    m_statBar->showMessage(text);
+    m_statBar->showMessage(displayPath(text));
 }
 
 QString TForm1::statusText() const {

@@ -9,6 +9,7 @@
 
 #include "app/application_title.h"
 #include "app/main_window.h"
+#include "core/native_path.h"
 #include "core/program_folder.h"
 #include "help/help_bridge.h"
 #include "help/help_window.h"
@@ -26,7 +27,10 @@ void save(QWidget* window, const QString& path) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
+    QStringList args;  // by their bytes: clip names need not be UTF-8
+    for (int i = 0; i < argc; ++i) {
+        args << mx::decodeNativePath(argv[i]);
+    }
     if (args.size() < 4) {
         qWarning("usage: mx_screenshots <program folder> <output folder> <clip>...");
         return 2;

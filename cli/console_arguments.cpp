@@ -1,6 +1,6 @@
 #include "cli/console_arguments.h"
 
-#include <QFileInfo>
+#include <QDir>
 
 #include "core/int_text.h"
 
@@ -83,7 +83,10 @@ ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& cur
                 }
                 dir = args[++i];
             }
-            outputDir = QFileInfo(dir).absoluteFilePath();
+            // Against the given folder, as strings: Qt's file classes would mangle bytes of
+            // the path that are not UTF-8.
+            outputDir = QDir::cleanPath(
+                QDir::isAbsolutePath(dir) ? dir : currentDir + QLatin1Char('/') + dir);
             outputGiven = true;
         } else if (arg.startsWith(QLatin1String("-w")) || arg.startsWith(QLatin1String("-h"))) {
             QString problem;

@@ -8,6 +8,7 @@
 
 #include "core/abort_flag.h"
 #include "core/activity_log.h"
+#include "core/native_path.h"
 
 namespace mx::cli {
 namespace {
@@ -94,7 +95,7 @@ void ConsoleHost::setOverallProgressPos(int position) {
 void ConsoleHost::logMessage(const QString& text) {
     wipeProgress();
     const QString row = ActivityLog::currentDateText() + QLatin1Char('\t') +
-                        ActivityLog::currentTimeText() + QLatin1Char('\t') + text +
+                        ActivityLog::currentTimeText() + QLatin1Char('\t') + displayPath(text) +
                         QLatin1Char('\n');
     std::fputs(row.toUtf8().constData(), m_out);
     std::fflush(m_out);

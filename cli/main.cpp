@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <memory>
 
 #include "cli/console_arguments.h"
 #include "cli/console_host.h"
@@ -27,8 +29,19 @@ constexpr int kExitUsage = 2;
 constexpr int kExitError = 1;
 constexpr int kExitInterrupted = 130;
 
+// Messages may name paths; their bytes that are not text are shown with stand-ins.
 void printText(std::FILE* stream, const QString& text) {
-    std::fputs(text.toUtf8().constData(), stream);
+    std::fputs(displayPath(text).toUtf8().constData(), stream);
+}
+
+// The arguments after the program name by their own bytes (QCoreApplication::arguments()
+// turns bytes that are not UTF-8 into replacement characters, naming files that do not exist).
+QStringList nativeArguments(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i) {
+        args << decodeNativePath(argv[i]);
+    }
+    return args;
 }
 
 void applyOptions(ExtractionOptions& options, const SingleFileRun& run) {
@@ -63,7 +76,7 @@ int runJobs(const JobList& jobs, ExtractionOptions& options, int width = 0, int 
             engine.run(path);
             if (tally.gaveNoFrames() && !AbortFlag.load()) {
                 anyFailed = true;
-                host.reportProblem("No frames from " + encodeNativePath(path));
+                host.reportProblem((QStringLiteral("No frames from ") + displayPath(path)).toUtf8());
             }
         });
     if (AbortFlag.load()) {
@@ -105,6 +118,12 @@ void quietRuntimeFolderWarning() {
     }
 }
 
+// The working folder by its own bytes.
+QString currentFolder() {
+    std::unique_ptr<char, decltype(&std::free)> folder(::getcwd(nullptr, 0), &std::free);
+    return folder ? decodeNativePath(folder.get()) : QDir::currentPath();
+}
+
 }  // namespace
 }  // namespace mx::cli
 
@@ -118,7 +137,7 @@ int main(int argc, char** argv) {
     mx::tuneAllocatorForLargeFrames();
     QGuiApplication app(argc, argv);
     const ConsoleCommand command =
-        parseConsoleArguments(QCoreApplication::arguments().mid(1), QDir::currentPath());
+        parseConsoleArguments(nativeArguments(argc, argv), currentFolder());
 
     if (std::holds_alternative<ShowHelp>(command)) {
         printText(stdout, consoleUsage());

@@ -6,6 +6,7 @@
 
 #include "core/error.h"
 #include "core/format_clock.h"
+#include "core/native_path.h"
 #include "engine/engine_host.h"
 #include "engine/image_files.h"
 #include "engine/resample_bitmap.h"
@@ -112,11 +113,11 @@ void ContactSheet::finish(const QString& name, const QString& format, VideoSourc
     const double duration = source.duration();
     const int height = source.videoHeight();
     const int width = source.videoWidth();
-    const QString header = QStringLiteral("FileName:") + fileName + QStringLiteral(" Duration:") +
-                           FormatClock(duration) + QStringLiteral(" Resolution:") +
-                           QString::number(width) + QStringLiteral(" x ") +
-                           QString::number(height) + QStringLiteral(" File size:") +
-                           formatGeneral(sizeInMb) + QStringLiteral(" mb");
+    const QString header =
+        QStringLiteral("FileName:") + displayPath(fileName) + QStringLiteral(" Duration:") +
+        FormatClock(duration) + QStringLiteral(" Resolution:") + QString::number(width) +
+        QStringLiteral(" x ") + QString::number(height) + QStringLiteral(" File size:") +
+        formatGeneral(sizeInMb) + QStringLiteral(" mb");
     {
         QPainter painter(&m_picture);
         const QRect band(0, 0, m_picture.width(), kBandHeight);

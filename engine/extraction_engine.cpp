@@ -1,11 +1,13 @@
 #include "engine/extraction_engine.h"
 
-#include <QFile>
+#include <sys/stat.h>
+
 #include <cmath>
 #include <memory>
 
 #include "core/error.h"
 #include "core/format_clock.h"
+#include "core/native_path.h"
 #include "engine/captured_frame.h"
 #include "engine/contact_sheet.h"
 #include "engine/engine_host.h"
@@ -41,10 +43,11 @@ private:
 }  // namespace
 
 double sourceSizeInMb(const QString& path) {
+    // By the path's own bytes; stat opens nothing, so no kind of file can block here.
     qint64 size = -1;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
-        size = file.size();
+    struct stat info;
+    if (::stat(encodeNativePath(path).constData(), &info) == 0 && S_ISREG(info.st_mode)) {
+        size = info.st_size;
     }
     return std::trunc(double(size) / 1048576.0 / 0.01 + 0.5) * 0.01;
 }

@@ -13,7 +13,7 @@ class ExtractionOptions;
 struct CapturedFrame;
 
 // The size of a file in hundredths of a megabyte, as shown in the contact sheet header
-// (5,000,000 bytes give 4.77); 0 for a file that cannot be opened. Files of 2 GiB and more
+// (5,000,000 bytes give 4.77); 0 for a path that is no regular file. Files of 2 GiB and more
 // report their true size.
 double sourceSizeInMb(const QString& path);
 

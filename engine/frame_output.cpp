@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/format_clock.h"
+#include "core/native_path.h"
 #include "engine/captured_frame.h"
 #include "engine/engine_host.h"
 #include "engine/image_files.h"
@@ -78,7 +79,7 @@ void FrameOutput::drawOverlay(CapturedFrame& frame, double position) const {
         text = FormatClock(position) + QLatin1Char(' ');
     }
     if (m_options.chkFilename()) {
-        text += m_fileName + QLatin1Char(' ');
+        text += displayPath(m_fileName) + QLatin1Char(' ');
     }
     QImage& image = frame.image;
     const int w = image.width();

@@ -6,7 +6,6 @@
 
 #include <jpeglib.h>
 
-#include <QSaveFile>
 #include <QtEndian>
 #include <csetjmp>
 #include <cstdlib>
@@ -15,6 +14,8 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/file_writer.h"
+#include "core/native_path.h"
 
 namespace mx {
 namespace {
@@ -87,16 +88,13 @@ bool compressRgb(const unsigned char* rgb, int width, int height, int quality, u
 }  // namespace
 
 void writeFileReplacing(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw Error(QStringLiteral("Cannot create file ") + path);
-    }
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        throw Error(QStringLiteral("Cannot write file ") + path);
-    }
-    if (!file.commit()) {
-        throw Error(QStringLiteral("Cannot write file ") + path);
+    try {
+        writeFileSafely(path, bytes);
+    } catch (const FileWriteError& e) {
+        throw Error((e.step() == FileWriteError::Step::Create
+                         ? QStringLiteral("Cannot create file ")
+                         : QStringLiteral("Cannot write file ")) +
+                    displayPath(path));
     }
 }
 

@@ -9,7 +9,8 @@ namespace mx {
 // Writes a whole file through a temporary file in the same folder that is renamed into place,
 // so a failed write never leaves a partial file where the old one was. A file of the same name
 // is replaced. Throws Error("Cannot create file <path>") when the file cannot be created and
-// Error("Cannot write file <path>") when a write, the flush or the rename fails.
+// Error("Cannot write file <path>") when a write, the flush, the close or the rename fails, for
+// files of every size (the path shown as displayPath gives it).
 void writeFileReplacing(const QString& path, const QByteArray& bytes);
 
 // A BITMAPINFOHEADER (40 bytes, BI_RGB) for an uncompressed bottom-up picture.

@@ -1,12 +1,17 @@
 #include "joblist/job_list_file.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "core/error.h"
+#include "core/file_writer.h"
 #include "core/int_text.h"
+#include "core/native_path.h"
 #include "joblist/job_list.h"
-#include "settings/atomic_file.h"
 #include "settings/extraction_options.h"
 
 namespace mx {
@@ -25,21 +30,79 @@ bool isFlag(OptionField field) {
     return kind == OptionKind::Flag || kind == OptionKind::GroupFlag;
 }
 
+QString systemText(int errorNumber) {
+    return QString::fromLocal8Bit(std::strerror(errorNumber));
+}
+
+// The short texts the window has always shown for a file that cannot be opened or created.
+QString openFailureText(int errorNumber, const QByteArray& path) {
+    switch (errorNumber) {
+        case ENOENT: {
+            struct stat folder;
+            const QByteArray parent = path.left(path.lastIndexOf('/') + 1);
+            const bool folderExists =
+                ::stat(parent.isEmpty() ? "." : parent.constData(), &folder) == 0 &&
+                S_ISDIR(folder.st_mode);
+            return folderExists ? QStringLiteral("File not found")
+                                : QStringLiteral("Path not found");
+        }
+        case ENOTDIR:
+            return QStringLiteral("Path not found");
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+        case EROFS:
+            return QStringLiteral("File access denied");
+        default:
+            return systemText(errorNumber);
+    }
+}
+
 QByteArray readWhole(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        throw Error(QFileInfo(info.absolutePath()).isDir() ? QStringLiteral("File not found")
-                                                           : QStringLiteral("Path not found"));
+    const QByteArray native = encodeNativePath(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        throw Error(openFailureText(errno, native));
     }
-    QFile file(path);
-    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
-        throw Error(QStringLiteral("File access denied"));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info;
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        throw Error(openFailureText(EISDIR, native));
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw Error(file.errorString());
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            throw Error(systemText(errno));
+        }
+        if (got == 0) {
+            return bytes;
+        }
+        bytes.append(buffer, got);
     }
-    return bytes;
+}
+
+// A line the file cannot carry: it would split into two lines or end the file there.
+bool breaksLines(const QString& text) {
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) ||
+           text.contains(QChar(kEndOfFile));
+}
+
+QString shownWithoutBreaks(const QString& text) {
+    QString shown = displayPath(text);
+    for (QChar& c : shown) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar(kEndOfFile)) {
+            c = QChar(QChar::ReplacementCharacter);
+        }
+    }
+    return shown;
 }
 
 // Lines end at LF, with a CR before it dropped; text after the last line end is a line of its
@@ -59,7 +122,7 @@ QStringList splitLines(QByteArray bytes) {
         } else if (lineFeed > start && bytes[lineFeed - 1] == '\r') {
             --lineFeed;
         }
-        lines.append(QString::fromUtf8(bytes.constData() + start, lineFeed - start));
+        lines.append(decodeNativePath(QByteArrayView(bytes.constData() + start, lineFeed - start)));
         start = next;
     }
     return lines;
@@ -68,6 +131,22 @@ QStringList splitLines(QByteArray bytes) {
 }  // namespace
 
 void writeJobListFile(const QString& path, const JobList& jobs, const ExtractionOptions& options) {
+    for (size_t i = 0; i < jobs.rows().size(); ++i) {
+        const JobRow& row = jobs.rows()[i];
+        if (breaksLines(row.path)) {
+            throw Error(QStringLiteral("The list was not saved: the path in row %1 holds a line "
+                                       "break or the byte 26, which a job list file cannot "
+                                       "carry:\n%2")
+                            .arg(row.number, shownWithoutBreaks(row.path)));
+        }
+    }
+    for (OptionField field : kStoredOptionFields) {
+        if (!isFlag(field) && breaksLines(options.text(field))) {
+            throw Error(QStringLiteral("The list was not saved: the option %1 holds a line break "
+                                       "or the byte 26, which a job list file cannot carry:\n%2")
+                            .arg(optionFieldName(field), shownWithoutBreaks(options.text(field))));
+        }
+    }
     QString text;
     const auto addLine = [&text](const QString& line) {
         text += line;
@@ -80,7 +159,13 @@ void writeJobListFile(const QString& path, const JobList& jobs, const Extraction
     for (OptionField field : kStoredOptionFields) {
         addLine(isFlag(field) ? flagLine(field, options.flag(field)) : options.text(field));
     }
-    writeFileAtomically(path, text.toUtf8());
+    try {
+        writeFileSafely(path, encodeNativePath(text));
+    } catch (const FileWriteError& e) {
+        throw Error(e.step() == FileWriteError::Step::Create
+                        ? openFailureText(e.errorNumber(), encodeNativePath(path))
+                        : e.systemText());
+    }
 }
 
 JobListFileResult readJobListFile(const QString& path, JobList& jobs, ExtractionOptions& options) {

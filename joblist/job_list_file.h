@@ -9,11 +9,14 @@ class JobList;
 
 // Job list files ("*.mxl"): one path per line, the line "options", then the 19 stored option
 // fields in their settings-file order (flags as "<name>_Checked=TRUE" or "=FALSE", the JPEG
-// quality in decimal, texts bare). UTF-8, CR LF line ends, no escaping.
+// quality in decimal, texts bare). UTF-8, CR LF line ends, no escaping. Paths are kept byte for
+// byte: a name that is not UTF-8 is written and read back with its own bytes (native_path.h).
 
 // Writes every row's path and the options. The file is replaced whole through a temporary file,
-// so a failure leaves any old file as it was. Throws Error with the system's file error text
-// ("Path not found", "File access denied", "Disk full", ...).
+// so a failure leaves any old file as it was. A path or option text holding LF, CR or byte 26
+// cannot be carried by the format: that throws Error naming the row (or option) before anything
+// is written. Otherwise throws Error with the system's file error text ("Path not found", "File
+// access denied", "No space left on device", ...).
 void writeJobListFile(const QString& path, const JobList& jobs, const ExtractionOptions& options);
 
 struct JobListFileResult {

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "core/error.h"
+#include "core/file_writer.h"
 #include "core/int_text.h"
-#include "settings/atomic_file.h"
 
 namespace mx {
 namespace {
@@ -215,8 +215,8 @@ void IniFile::save() const {
         bytes += line.eol;
     }
     try {
-        writeFileAtomically(m_path, bytes);
-    } catch (const Error&) {
+        writeFileSafely(m_path, bytes);
+    } catch (const FileWriteError&) {
         throw Error(message);
     }
 }

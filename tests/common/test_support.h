@@ -1,7 +1,11 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QString>
 #include <QStringList>
+
+#include "core/error.h"
 
 namespace mx::test {
 
@@ -19,5 +23,17 @@ QByteArray readFile(const QString& path);
 
 // Writes a whole file, replacing it; false on failure.
 bool writeFile(const QString& path, const QByteArray& bytes);
+
+// The message of the Error the call throws; fails the test when it throws none.
+template <typename Call>
+QString errorOf(Call&& call) {
+    try {
+        call();
+    } catch (const Error& e) {
+        return e.message();
+    }
+    ADD_FAILURE() << "no error";
+    return QString();
+}
 
 }  // namespace mx::test

@@ -12,9 +12,10 @@
 namespace mx {
 namespace {
 
-// The repository's folders, found from this file (read only).
+// The repository's folders (read only). Not found through __FILE__: a compiler cache may
+// rewrite it relative to the build folder.
 QString sourcePath(const QString& relative) {
-    return QFileInfo(QStringLiteral(__FILE__)).dir().filePath("../../" + relative);
+    return QDir(QStringLiteral(MX_SOURCE_DIR)).filePath(relative);
 }
 
 std::set<int> idsOf(const TLxLang_CompEntry& node) {
