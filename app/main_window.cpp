@@ -30,10 +30,10 @@
 #include "app/log_view.h"
 #include "app/native_file_dialog.h"
 #include "core/abort_flag.h"
+#include "core/app_locations.h"
 #include "core/error.h"
 #include "core/native_path.h"
 #include "core/path_recovery.h"
-#include "core/program_folder.h"
 #include "engine/batch_run.h"
 #include "engine/ffmpeg/ffmpeg_video_source.h"
 #include "help/form_about.h"
@@ -99,7 +99,10 @@ void TForm1::FormCreate() {
     setAcceptDrops(true);
     // A failing step is reported and skips the rest; the window is shown all the same.
     guarded([this] {
-        LangManager().ScanLanguageFiles(programFolder(), QStringLiteral("*.lng"), false);
+        // Beside the program, then the installed data folder, then the user's own.
+        for (const QString& folder : languageFolders()) {
+            LangManager().ScanLanguageFiles(folder, QStringLiteral("*.lng"), false);
+        }
         m_options.setLanguage(LoadLanguageSetting(settingsFilePath()));
         LangManager().SetCurrentLanguage(static_cast<LangId>(m_options.language()));
         setApplicationHelpFile(QStringLiteral("mxextractor_help.chm"));

@@ -41,9 +41,18 @@ QString consoleUsage() {
     return QStringLiteral(
         "Usage: mx_cons <file> <Number Frames> <jpg/bmp> <-w Width> <-h Height>\n\r"
         "Example: mx_cons video.avi 15 jpg -w640 -h480 \n"
+        "More files: mx_cons <file or folder>... <Number Frames> <jpg/bmp>  a folder gives its\n"
+        "          video files and those of its subfolders, as \"Add Folder\" finds them\n"
         "Option: -o DIR  write the frames into DIR instead of the current folder\n"
         "Job list: mx_cons <list.mxl>  runs the jobs of a job list file with the options it\n"
-        "          carries (the settings file of the windowed program is not read)\n");
+        "          carries (the settings file of the windowed program is not read)\n"
+        "Exit status: 0 done; 1 an error, or a file that gave none of its frames (each such\n"
+        "          file named on standard error, the run going on); 2 a usage error;\n"
+        "          130 stopped by Ctrl-C. --version prints the version.\n");
+}
+
+QString consoleVersion() {
+    return QStringLiteral("mx_cons " MX_VERSION "\n");
 }
 
 ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& currentDir) {
@@ -64,6 +73,8 @@ ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& cur
             optionsEnded = true;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-?")) {
             return ShowHelp{};
+        } else if (arg == QLatin1String("--version")) {
+            return ShowVersion{};
         } else if (arg.startsWith(QLatin1String("-o"))) {
             QString dir = arg.mid(2);
             if (dir.isEmpty()) {
@@ -88,27 +99,32 @@ ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& cur
         }
     }
     if (positional.size() == 1) {
+        if (!positional[0].endsWith(QLatin1String(".mxl"), Qt::CaseInsensitive)) {
+            return UsageError{QStringLiteral("'") + positional[0] +
+                              QStringLiteral("' is not a job list file (*.mxl)")};
+        }
         // A job list carries its own options, output folder and sizes included.
         if (outputGiven || width > 0 || height > 0) {
             return UsageError{QStringLiteral("A job list takes no options")};
         }
         return JobListRun{positional[0]};
     }
-    if (positional.size() != 3) {
-        return UsageError{QStringLiteral("Expected <file> <Number Frames> <jpg|bmp>")};
+    if (positional.size() < 3) {
+        return UsageError{QStringLiteral("Expected <file>... <Number Frames> <jpg|bmp>")};
     }
+    const QString& framesText = positional[positional.size() - 2];
+    const QString& formatText = positional.back();
     SingleFileRun run;
-    run.file = positional[0];
-    const auto frames = tryStrToInt(positional[1]);
+    run.files = positional.mid(0, positional.size() - 2);
+    const auto frames = tryStrToInt(framesText);
     if (!frames || *frames < 0) {
-        return UsageError{QStringLiteral("'") + positional[1] +
+        return UsageError{QStringLiteral("'") + framesText +
                           QStringLiteral("' is not a valid number of frames")};
     }
     run.frames = *frames;
-    run.format = positional[2].toLower();
+    run.format = formatText.toLower();
     if (run.format != QLatin1String("jpg") && run.format != QLatin1String("bmp")) {
-        return UsageError{QStringLiteral("'") + positional[2] +
-                          QStringLiteral("' is not jpg or bmp")};
+        return UsageError{QStringLiteral("'") + formatText + QStringLiteral("' is not jpg or bmp")};
     }
     run.outputDir = withoutTrailingSlashes(outputDir);
     run.width = width;

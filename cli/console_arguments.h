@@ -6,11 +6,12 @@
 
 namespace mx::cli {
 
-// `mx_cons <file> <Number Frames> <jpg|bmp> [-w<Width>] [-h<Height>] [-o DIR]`: that many
-// frames of one file at proportional positions, numbered, into DIR (the current folder by
-// default). -w/-h scale every saved frame; with one of them the aspect ratio is kept.
+// `mx_cons <file>... <Number Frames> <jpg|bmp> [-w<Width>] [-h<Height>] [-o DIR]`: that many
+// frames of each file at proportional positions, numbered, into DIR (the current folder by
+// default). -w/-h scale every saved frame; with one of them the aspect ratio is kept. A folder
+// among the files stands for the video files found in it and its subfolders.
 struct SingleFileRun {
-    QString file;
+    QStringList files;  // files and folders, as given
     int frames = 0;
     QString format;     // "jpg" or "bmp"
     QString outputDir;  // absolute, without a trailing "/"
@@ -18,18 +19,21 @@ struct SingleFileRun {
     int height = 0;
 };
 
-// `mx_cons <list.mxl>`: the jobs of a job list file, with the options the file carries.
+// `mx_cons <list.mxl>`: the jobs of a job list file, with the options the file carries. A
+// single argument is always taken as a job list, so one that does not name a "*.mxl" file is
+// a usage error.
 struct JobListRun {
     QString listFile;
 };
 
 struct ShowHelp {};
+struct ShowVersion {};
 
 struct UsageError {
     QString problem;  // one line saying what was wrong; empty when nothing was given
 };
 
-using ConsoleCommand = std::variant<SingleFileRun, JobListRun, ShowHelp, UsageError>;
+using ConsoleCommand = std::variant<SingleFileRun, JobListRun, ShowHelp, ShowVersion, UsageError>;
 
 // Reads the command line (without the program name). currentDir stands for "." when no
 // output folder is given.
@@ -37,5 +41,8 @@ ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& cur
 
 // The usage text, ending with a line feed.
 QString consoleUsage();
+
+// "mx_cons <version>" and a line feed.
+QString consoleVersion();
 
 }  // namespace mx::cli

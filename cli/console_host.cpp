@@ -55,6 +55,14 @@ void ConsoleHost::drawProgress() {
     m_progressShown = true;
 }
 
+void ConsoleHost::reportProblem(const QByteArray& line) {
+    wipeProgress();
+    std::fflush(m_out);
+    std::fputs((line + '\n').constData(), stderr);
+    std::fflush(stderr);
+    drawProgress();
+}
+
 void ConsoleHost::wipeProgress() {
     if (m_progress && m_progressShown) {
         std::fputs("\r\033[K", m_progress);

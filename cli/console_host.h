@@ -29,6 +29,9 @@ public:
     // The text of the live progress line.
     QString progressText() const;
 
+    // Writes one line to standard error, around the live progress line.
+    void reportProblem(const QByteArray& line);
+
 private:
     void drawProgress();
     void wipeProgress();

@@ -10,6 +10,7 @@
 
 #include "cli/console_arguments.h"
 #include "cli/console_host.h"
+#include "cli/job_sources.h"
 #include "core/abort_flag.h"
 #include "core/allocator_tuning.h"
 #include "core/error.h"
@@ -60,21 +61,37 @@ void applyOptions(ExtractionOptions& options, const SingleFileRun& run) {
 }
 
 // Runs the jobs as the window's "Start extract" does, each file through the engine, with the
-// options as they stand. Returns the exit code.
+// options as they stand. A job that gives none of its frames is named on standard error and
+// makes the exit code 1; the run goes on with the next one. Returns the exit code.
 int runJobs(const JobList& jobs, ExtractionOptions& options, int width = 0, int height = 0) {
     ConsoleHost host(stdout, progressTerminal());
-    ExtractionEngine engine(host, options, createFfmpegVideoSource);
+    FrameTally tally;
+    ExtractionEngine engine(host, options, tally.wrap(createFfmpegVideoSource));
     engine.setSaveSize(width, height);
+    bool anyFailed = false;
     BatchRun(
-        host, jobs, [] {}, [&engine](const QString& path) { engine.run(path); });
-    return AbortFlag.load() ? kExitInterrupted : 0;
+        host, jobs, [] {},
+        [&](const QString& path) {
+            tally.startJob();
+            engine.run(path);
+            if (tally.gaveNoFrames() && !AbortFlag.load()) {
+                anyFailed = true;
+                host.reportProblem((QStringLiteral("No frames from ") + displayPath(path)).toUtf8());
+            }
+        });
+    if (AbortFlag.load()) {
+        return kExitInterrupted;
+    }
+    return anyFailed ? kExitError : 0;
 }
 
 int runSingleFile(const SingleFileRun& run) {
     ExtractionOptions options;
     applyOptions(options, run);
     JobList jobs;
-    jobs.add(run.file);
+    for (const QString& path : expandSourceArguments(run.files)) {
+        jobs.add(path);
+    }
     return runJobs(jobs, options, run.width, run.height);
 }
 
@@ -124,6 +141,10 @@ int main(int argc, char** argv) {
 
     if (std::holds_alternative<ShowHelp>(command)) {
         printText(stdout, consoleUsage());
+        return 0;
+    }
+    if (std::holds_alternative<ShowVersion>(command)) {
+        printText(stdout, consoleVersion());
         return 0;
     }
     if (const auto* error = std::get_if<UsageError>(&command)) {

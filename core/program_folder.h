@@ -4,9 +4,9 @@
 
 namespace mx {
 
-// The folder of the program file, where "mxex2.ini", "*.lng" and the help file are looked up.
-// Tests point it at a temporary folder with setProgramFolderForTesting so that nothing is ever
-// written beside the test binaries.
+// The folder of the program file, the first place where "mxex2.ini", "*.lng" and the help file
+// are looked up (core/app_locations.h has the others). Tests point it at a temporary folder with
+// setProgramFolderForTesting so that nothing is ever written beside the test binaries.
 QString programFolder();
 void setProgramFolderForTesting(const QString& folder);
 

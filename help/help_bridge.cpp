@@ -9,8 +9,8 @@
 #include <QPointer>
 #include <QScreen>
 
+#include "core/app_locations.h"
 #include "core/error.h"
-#include "core/program_folder.h"
 #include "help/help_window.h"
 
 namespace mx {
@@ -179,18 +179,17 @@ void TNARVHelpViewer::displayHelpByContext(int context) {
 }
 
 QString TNARVHelpViewer::resolveHelpFile() {
-    const QString folder = programFolder();
     const ActiveForm form = activeForm();
     const QString formHelp =
         form.widget ? form.widget->property(kHelpFileProperty).toString() : QString();
+    // Beside the program, else in the installed data folder.
     QString path;
     if (form.widget && form.widget->testAttribute(Qt::WA_WState_Created) && !formHelp.isEmpty()) {
-        path = folder + QLatin1Char('/') + changeFileExt(formHelp, QStringLiteral(".chm"));
+        path = locateDataFile(changeFileExt(formHelp, QStringLiteral(".chm")));
     } else if (!applicationHelpFile().isEmpty()) {
-        path = folder + QLatin1Char('/') +
-               changeFileExt(applicationHelpFile(), QStringLiteral(".chm"));
+        path = locateDataFile(changeFileExt(applicationHelpFile(), QStringLiteral(".chm")));
     } else {
-        path = folder + QLatin1Char('/') + programFileHelp();
+        path = locateDataFile(programFileHelp());
     }
     if (path != m_lastHelpFile && !QFileInfo::exists(path)) {
         showHelpMessage(QStringLiteral("Sorry, the HelpFile\r") + path +

@@ -13,6 +13,12 @@ packages=(
     clang libclang-rt-14-dev
     # window tests and screenshots, benchmarks against other tools
     xvfb xauth ffmpegthumbnailer python3-pil hyperfine
+    # the installed layout and the Debian package: checks, dependencies, driving the window
+    desktop-file-utils appstream dpkg-dev file man-db xdotool
+    # reading the committed help file back to compare it with its sources
+    p7zip-full
+    # spreading the console tool over all cores
+    parallel
 )
 
 missing=()

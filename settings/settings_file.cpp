@@ -2,8 +2,8 @@
 
 #include <QStandardPaths>
 
+#include "core/app_locations.h"
 #include "core/int_text.h"
-#include "core/program_folder.h"
 #include "settings/extraction_options.h"
 #include "settings/ini_file.h"
 
@@ -14,10 +14,18 @@ const QString kOptionsSection = QStringLiteral("options");
 const QString kFormSection = QStringLiteral("Form");
 const QString kLanguageKey = QStringLiteral("language");
 
+// The user's configuration folder is made on the first write; a folder named by any other path
+// is the caller's to provide. A folder that cannot be made fails the write that follows.
+void prepareFolderOf(const QString& iniPath) {
+    if (iniPath.startsWith(userConfigFolder() + QLatin1Char('/'))) {
+        makeParentFolders(iniPath);
+    }
+}
+
 }  // namespace
 
 QString settingsFilePath() {
-    return programFolder() + QStringLiteral("/mxex2.ini");
+    return chooseSettingsFile();
 }
 
 QString userPicturesFolder() {
@@ -75,6 +83,7 @@ void SaveSettings(const ExtractionOptions& options, const QString& iniPath) {
                 break;
         }
     }
+    prepareFolderOf(iniPath);
     ini.save();
 }
 
@@ -85,6 +94,7 @@ int LoadLanguageSetting(const QString& iniPath) {
 void SaveLanguageSetting(int language, const QString& iniPath) {
     IniFile ini(iniPath);
     ini.writeInteger(kFormSection, kLanguageKey, language);
+    prepareFolderOf(iniPath);
     ini.save();
 }
 

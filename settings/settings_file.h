@@ -6,7 +6,8 @@ namespace mx {
 
 class ExtractionOptions;
 
-// "mxex2.ini" in the program's folder.
+// The settings file in use: the portable "mxex2.ini" beside the program when there is one,
+// else the one in the user's configuration folder (created by the first save).
 QString settingsFilePath();
 
 // The user's picture folder, or empty when the platform names none.

@@ -11,6 +11,7 @@
 #include "common/media_clips.h"
 #include "common/test_support.h"
 #include "core/abort_flag.h"
+#include "core/app_locations.h"
 #include "core/error.h"
 #include "core/program_folder.h"
 #include "engine/engine_fakes.h"
@@ -27,12 +28,14 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_folder.isValid());
         setProgramFolderForTesting(m_folder.path());
+        setUserFoldersForTesting(m_folder.filePath("config"), m_folder.filePath("data"));
         setHelpMessageFunction([this](const QString& text) { m_helpMessages << text; });
         m_out = m_folder.filePath(QStringLiteral("out"));
         ASSERT_TRUE(QDir().mkpath(m_out));
     }
     void TearDown() override {
         setProgramFolderForTesting(QString());
+        setUserFoldersForTesting(QString(), QString());
         setHelpMessageFunction({});
     }
 

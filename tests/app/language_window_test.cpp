@@ -13,6 +13,7 @@
 
 #include "app/main_window.h"
 #include "common/test_support.h"
+#include "core/app_locations.h"
 #include "core/program_folder.h"
 #include "help/help_bridge.h"
 #include "i18n/language_manager.h"
@@ -53,6 +54,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_folder.isValid());
         setProgramFolderForTesting(m_folder.path());
+        setUserFoldersForTesting(m_folder.filePath("config"), m_folder.filePath("data"));
         setHelpMessageFunction([](const QString&) {});
         for (const char* name : {"german.lng", "russian.lng"}) {
             ASSERT_TRUE(QFile::copy(QStringLiteral(MX_LANG_DIR "/") + name,
@@ -64,6 +66,7 @@ protected:
         m_form.reset();
         LangManager().SetCurrentLanguage(1033);
         setProgramFolderForTesting(QString());
+        setUserFoldersForTesting(QString(), QString());
         setHelpMessageFunction({});
     }
 

@@ -23,6 +23,7 @@
 #include "app/main_window.h"
 #include "common/test_support.h"
 #include "core/abort_flag.h"
+#include "core/app_locations.h"
 #include "core/error.h"
 #include "core/native_path.h"
 #include "core/program_folder.h"
@@ -43,10 +44,14 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_folder.isValid());
         setProgramFolderForTesting(m_folder.path());
+        // No portable settings file beside the program: the user's configuration folder holds it.
+        setUserFoldersForTesting(m_folder.filePath("config"), m_folder.filePath("data"));
+        ASSERT_TRUE(QDir().mkpath(m_folder.filePath("config")));
         setHelpMessageFunction([this](const QString& text) { m_helpMessages << text; });
     }
     void TearDown() override {
         setProgramFolderForTesting(QString());
+        setUserFoldersForTesting(QString(), QString());
         setHelpMessageFunction({});
     }
 
@@ -71,7 +76,7 @@ protected:
         m_form->OptionsBtnClick();
     }
 
-    QString iniPath() const { return m_folder.filePath(QStringLiteral("mxex2.ini")); }
+    QString iniPath() const { return m_folder.filePath(QStringLiteral("config/mxex2.ini")); }
 
     QStringList m_helpMessages;
     QTemporaryDir m_folder;
@@ -386,14 +391,15 @@ TEST_F(MainWindowTest, CloseWritesTheLanguageAndStillClosesWhenItCannot) {
     EXPECT_TRUE(m_form->close());
     EXPECT_EQ(LoadLanguageSetting(iniPath()), 1031);
 
-    // A settings path that cannot be written: the message, and the window closes anyway.
-    ASSERT_TRUE(QDir(m_folder.path()).mkpath(QStringLiteral("blocked/mxex2.ini")));
-    setProgramFolderForTesting(m_folder.filePath(QStringLiteral("blocked")));
+    // A settings path that cannot be written (its folder would be below a regular file, which
+    // stops even root): the message names that path, and the window closes anyway.
+    ASSERT_TRUE(test::writeFile(m_folder.filePath("blocked"), "a file"));
+    setUserFoldersForTesting(m_folder.filePath("blocked/config"), m_folder.filePath("data"));
     create();
     m_form->show();
     EXPECT_TRUE(m_form->close());
     ASSERT_EQ(m_errors.size(), 1);
-    EXPECT_TRUE(m_errors[0].startsWith("Unable to write to ")) << m_errors[0].toStdString();
+    EXPECT_EQ(m_errors[0], "Unable to write to " + m_folder.filePath("blocked/config/mxex2.ini"));
 }
 
 TEST_F(MainWindowTest, ANumberFieldThatIsNotANumberStopsTheRunBeforeAnyRow) {

@@ -33,10 +33,30 @@ run --help
 check "--help exits 0" rc_is 0
 check "--help prints the usage on standard output" out_has "^Usage: mx_cons <file> <Number Frames>"
 
+# The first two lines are the windowed program's usage text byte for byte (LF before CR, the
+# trailing blank); the console tool's own lines follow.
+window_usage='Usage: mx_cons <file> <Number Frames> <jpg/bmp> <-w Width> <-h Height>\n\rExample: mx_cons video.avi 15 jpg -w640 -h480 \n'
+check "the usage begins with the window's two lines" \
+    test "$(head -c "$(printf "$window_usage" | wc -c)" "$work/out" | od -An -tx1)" = \
+    "$(printf "$window_usage" | od -An -tx1)"
+check "the usage names the exit status" out_has "^Exit status: 0 done; 1 an error"
+
+run --version
+check "--version exits 0" rc_is 0
+check "--version prints the name and the version" test "$(cat "$work/out")" = "mx_cons 1.0"
+
 run
 check "no arguments exit 2" rc_is 2
 check "no arguments print the usage on standard error" err_has "^Usage: mx_cons"
 check "no arguments print nothing on standard output" test ! -s "$work/out"
+
+# One argument is a job list; a video alone is a usage error, not a job list cut short.
+run clip.mp4
+check "a single video argument exits 2" rc_is 2
+check "it says the argument is not a job list" err_has "^'clip.mp4' is not a job list file (\*.mxl)$"
+check "and shows the usage" err_has "^Usage: mx_cons"
+run clip.mp4 3
+check "two arguments exit 2" rc_is 2
 
 run clip.mp4 3 png
 check "an unknown format exits 2" rc_is 2
@@ -112,10 +132,39 @@ check "no folder is created" test ! -e "$work/missing"
 echo "not a video" >"$work/text.avi"
 mkdir "$work/bad"
 run "$work/text.avi" 2 jpg -o "$work/bad"
-check "a file that is not a video runs through" rc_is 0
+check "a file that is not a video runs through and exits 1" rc_is 1
 check "it reports no picture size" out_has $'\t0 x 0$'
 check "every capture fails" test "$(grep -c $'\tError extract frame$' "$work/out")" = 2
 check "nothing is saved for it" test -z "$(ls "$work/bad")"
+check "standard error names it on one line" \
+    test "$(cat "$work/err")" = "No frames from $work/text.avi"
+
+# Several files: a missing one and a non-video are named, the run goes on with the others.
+mkdir "$work/many"
+run "$work/gone.mp4" "$clip" "$work/text.avi" 2 jpg -o "$work/many"
+check "a run with files that gave no frames exits 1" rc_is 1
+check "each such file has one line on standard error" \
+    test "$(cat "$work/err")" = "$(printf 'No frames from %s\n' "$work/gone.mp4" "$work/text.avi")"
+check "the good file between them still gives its frames" \
+    test "$(cd "$work/many" && ls)" = "$(printf 'clip_%05d.jpg\n' 1 2)"
+check "all three are opened" test "$(grep -c $'\topen-' "$work/out")" = 3
+check "the run ends with Extract complete." bash -c "tail -n 1 '$work/out' | grep -q \$'\tExtract complete.\$'"
+
+# Folders are searched as "Add Folder" does: the video masks, recursively, grouped by mask.
+mkdir -p "$work/tree/sub" "$work/fromtree"
+cp "$clip" "$work/tree/a.mp4"
+cp "$clip" "$work/tree/sub/b.avi"
+cp "$clip" "$work/tree/sub/c.MP4"
+echo "notes" >"$work/tree/notes.txt"
+run "$work/tree/" "$clip" 1 bmp -o "$work/fromtree"
+check "a folder argument runs its videos" rc_is 0
+check "they are opened mask by mask, then the next argument" \
+    test "$(grep $'\topen-' "$work/out" | cut -f3)" = "$(printf 'open-%s\n' "$work/tree/sub/b.avi" \
+        "$work/tree/a.mp4" "$work/tree/sub/c.MP4" "$clip")"
+check "nothing on standard error" test ! -s "$work/err"
+mkdir "$work/empty"
+run "$work/empty" 1 jpg -o "$work/fromtree"
+check "a folder without videos is no failure" rc_is 0
 
 # File names are bytes: folders and job lists whose names are Latin-1 (not UTF-8) are used by
 # their own bytes, given on the command line (absolute and relative) and in a job list.

@@ -119,7 +119,9 @@ TEST_F(HelpBridgeTest, MissingHelpFileIsReportedOnEveryRequestUntilItAppears) {
     }
     module.viewer()->showTableOfContents();
     module.viewer()->showHelp(QStringLiteral("Log"));
-    EXPECT_EQ(messages, QStringList(5, missingFileMessage(helpFilePath())));
+    // Looked for beside the program, then in the installed data folder: the message names the
+    // path looked for last.
+    EXPECT_EQ(messages, QStringList(5, missingFileMessage(installedHelpFilePath())));
     EXPECT_EQ(module.viewer()->window(), nullptr);
     EXPECT_TRUE(module.viewer()->lastHelpFile().isEmpty());
 
@@ -129,6 +131,23 @@ TEST_F(HelpBridgeTest, MissingHelpFileIsReportedOnEveryRequestUntilItAppears) {
     EXPECT_TRUE(help.ShowKeywordTopic());
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(shownTopic(module), QStringLiteral("/interface.htm"));
+}
+
+TEST_F(HelpBridgeTest, HelpFileIsTakenFromBesideTheProgramElseFromTheInstalledDataFolder) {
+    HelpModule module;
+    ASSERT_TRUE(module.isLoaded());
+    QWidget owner;
+    TNARVHelp help(&owner);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(installedHelpFilePath()).path()));
+    ASSERT_TRUE(writeFile(installedHelpFilePath(), shippedHelpFile()));
+    help.setKeyword(QStringLiteral("interface"));
+    EXPECT_TRUE(help.ShowKeywordTopic());
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(module.viewer()->lastHelpFile(), installedHelpFilePath());
+    EXPECT_EQ(shownTopic(module), QStringLiteral("/interface.htm"));
+
+    installHelpFile(shippedHelpFile());
+    EXPECT_EQ(module.viewer()->resolveHelpFile(), helpFilePath());
 }
 
 TEST_F(HelpBridgeTest, HelpFileNameComesFromWindowThenApplicationThenProgram) {
@@ -146,7 +165,7 @@ TEST_F(HelpBridgeTest, HelpFileNameComesFromWindowThenApplicationThenProgram) {
     setApplicationHelpFile(QString());
     EXPECT_TRUE(module.viewer()->resolveHelpFile().isEmpty());
 
-    const QString folder = programFolder() + QLatin1Char('/');
+    const QString folder = installedDataFolder() + QLatin1Char('/');
     const QString program =
         QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".chm";
     EXPECT_EQ(messages, (QStringList{missingFileMessage(folder + "other.chm"),

@@ -4,12 +4,14 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QWidget>
 
 #include "common/test_support.h"
+#include "core/app_locations.h"
 #include "core/program_folder.h"
 #include "help/help_bridge.h"
 #include "help/link_label.h"
@@ -22,7 +24,9 @@ class HelpTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_folder.isValid());
-        setProgramFolderForTesting(m_folder.path());
+        // <prefix>/bin beside <prefix>/share, as an installed program has them.
+        ASSERT_TRUE(QDir(m_folder.path()).mkpath(QStringLiteral("bin")));
+        setProgramFolderForTesting(m_folder.filePath(QStringLiteral("bin")));
         setApplicationHelpFile(QStringLiteral("mxextractor_help.chm"));
         setHelpMessageFunction([this](const QString& text) { messages.append(text); });
         TLinkLabel::setLinkOpener([this](const QString& target) { opened.append(target); });
@@ -39,8 +43,13 @@ protected:
         TLinkLabel::setLinkOpener({});
     }
 
+    // The help file beside the program, and in the installed data folder.
     QString helpFilePath() const {
-        return m_folder.filePath(QStringLiteral("mxextractor_help.chm"));
+        return m_folder.filePath(QStringLiteral("bin/mxextractor_help.chm"));
+    }
+    QString installedHelpFilePath() const {
+        return m_folder.filePath(QStringLiteral("share/") + QLatin1String(kApplicationId) +
+                                 QStringLiteral("/mxextractor_help.chm"));
     }
 
     // The help file the build puts beside the test programs.

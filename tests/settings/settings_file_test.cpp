@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 
 #include "common/test_support.h"
+#include "core/app_locations.h"
 #include "core/error.h"
 #include "core/native_path.h"
 #include "core/program_folder.h"
@@ -31,12 +32,15 @@ struct Loaded {
 TEST(Settings, MissingFileGivesTheFirstStartValuesAndWritesNothing) {
     QTemporaryDir dir;
     setProgramFolderForTesting(dir.path());
-    EXPECT_EQ(settingsFilePath(), dir.path() + "/mxex2.ini");
+    setUserFoldersForTesting(dir.filePath("config"), dir.filePath("data"));
+    EXPECT_EQ(settingsFilePath(), dir.path() + "/config/mxex2.ini");
     ExtractionOptions options;
     SpinPositions spins;
     LoadSettings(options, settingsFilePath(), &spins);
     setProgramFolderForTesting({});
+    setUserFoldersForTesting({}, {});
     EXPECT_FALSE(QFile::exists(dir.filePath("mxex2.ini")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("config")));
 
     EXPECT_TRUE(options.JPGBtn());
     for (OptionField f : kStoredOptionFields) {
