@@ -90,8 +90,11 @@ QStringList languageFolders() {
 }
 
 QString locateDataFile(const QString& name) {
+    // Anything of that name beside the program is the one meant, also when it is not a regular
+    // file: opening it then fails with its own message instead of the copy elsewhere being used.
     const QString beside = programFolder() + QLatin1Char('/') + name;
-    if (isRegularFile(beside)) {
+    struct stat info {};
+    if (::stat(encodeNativePath(beside).constData(), &info) == 0 && !S_ISDIR(info.st_mode)) {
         return beside;
     }
     return installedDataFolder() + QLatin1Char('/') + name;

@@ -28,8 +28,9 @@ QString chooseSettingsFile();
 // data folder's "lang" and the user data folder's "lang".
 QStringList languageFolders();
 
-// A data file shipped with the program: beside the program, else in the installed data
-// folder. When it is in neither, the path in the installed data folder, the one looked for last.
+// A data file shipped with the program: beside the program (any entry of that name but a
+// folder), else in the installed data folder. When it is in neither, the path in the installed data
+// folder, the one looked for last.
 QString locateDataFile(const QString& name);
 
 // Creates the folders leading to filePath that do not exist yet (new ones readable by the owner

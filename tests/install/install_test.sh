@@ -195,7 +195,7 @@ else
     # Third session: Help opens the installed help file at its first topic.
     if start_window; then
         click "$main" 612 487
-        check "Help opens the installed help file" bash -c "$(declare -f window_of); window_of '^The main window\$' >/dev/null"
+        check "Help opens the installed help file" bash -c "$(declare -f window_of); window_of '^The main window - Moxelby Frame Extractor Help\$' >/dev/null"
         kill "$app" 2>/dev/null
         wait "$app" 2>/dev/null
         app=
