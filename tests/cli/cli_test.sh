@@ -202,6 +202,11 @@ run "$latin/"$'caf\xE9.mp4' 2 jpg -o "$latin"
 check "a source name that is not UTF-8 runs" rc_is 0
 check "its picture size is read" out_has $'\t320 x 240$'
 check "its frames keep the name's bytes" test -s "$latin/"$'caf\xE9_00002.jpg'
+# The same folder given as an argument is searched by its bytes.
+rm -f "$latin/"*.jpg
+run "$latin" 1 jpg -o "$latin"
+check "a folder so named is searched and its video found" rc_is 0
+check "the video found there gives its frame under its own bytes" test -s "$latin/"$'caf\xE9_00001.jpg'
 
 # A full disk stops the run with exit 1 and the file's name; the frames before it are whole and
 # no emptied or partial file is left. Needs a tmpfs of our own (root).
