@@ -48,6 +48,9 @@ public:
         m_counts->pictures += got ? 1 : 0;
         return got;
     }
+    void planCaptures(const std::vector<double>& seconds) override {
+        m_inner->planCaptures(seconds);
+    }
     void close() override { m_inner->close(); }
 
 private:

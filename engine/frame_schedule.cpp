@@ -1,5 +1,6 @@
 #include "engine/frame_schedule.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -15,6 +16,10 @@ namespace mx {
 namespace {
 
 std::uint32_t randomState = 0;
+
+// Captures handed to the source in one plan: enough to keep its decoders busy, few enough
+// that a plan stays small whatever the capture count.
+constexpr int kPlanLength = 64;
 
 // Rounds half to even and saturates to the 32-bit range (NaN gives 0).
 int roundToInt(double value) {
@@ -94,6 +99,28 @@ void FrameSchedule::setUp(VideoSource& source, double durationAtOpen,
     }
 }
 
+double FrameSchedule::startAtPosition(int index) const {
+    // In 64 bits: a large interval times a large index must not wrap.
+    const std::int64_t interval = StrToInt(m_options.edtEverSec());
+    const std::int64_t start = StrToInt(m_options.edtSecStart());
+    return static_cast<double>(interval * index + start);
+}
+
+// Where captures first .. last will seek, computed as the loop computes them, for the methods
+// whose positions are known before the loop reaches them. None for random positions: each
+// draw is made when its capture comes.
+std::vector<double> FrameSchedule::plannedPositions(int first, int last) const {
+    std::vector<double> positions;
+    const bool startAt = m_options.rbEverSec();
+    if (!startAt && (m_options.rbRandom() || !m_options.rbProport())) {
+        return positions;
+    }
+    for (int i = first; i <= last; ++i) {
+        positions.push_back(startAt ? startAtPosition(i) : i * m_step);
+    }
+    return positions;
+}
+
 bool FrameSchedule::run(VideoSource& source, double& currentPosition,
                         const std::function<void(int index)>& capture) {
     for (int i = 1; i <= m_count; ++i) {
@@ -102,6 +129,9 @@ bool FrameSchedule::run(VideoSource& source, double& currentPosition,
             return false;
         }
         m_host.setFileProgressPos(i);
+        if ((i - 1) % kPlanLength == 0) {
+            source.planCaptures(plannedPositions(i, std::min(m_count, i + kPlanLength - 1)));
+        }
         if (m_options.rbProport()) {
             source.seek(i * m_step);
             currentPosition = source.position();
@@ -111,10 +141,7 @@ bool FrameSchedule::run(VideoSource& source, double& currentPosition,
             currentPosition = source.position();
         }
         if (m_options.rbEverSec()) {
-            // In 64 bits: a large interval times a large index must not wrap.
-            const std::int64_t interval = StrToInt(m_options.edtEverSec());
-            const std::int64_t start = StrToInt(m_options.edtSecStart());
-            source.seek(static_cast<double>(interval * i + start));
+            source.seek(startAtPosition(i));
             currentPosition = source.position();
         }
         capture(i);

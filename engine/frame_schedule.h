@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace mx {
 
@@ -39,6 +40,9 @@ public:
              const std::function<void(int index)>& capture);
 
 private:
+    double startAtPosition(int index) const;
+    std::vector<double> plannedPositions(int first, int last) const;
+
     EngineHost& m_host;
     const ExtractionOptions& m_options;
     int m_count = 0;

@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace mx {
 
@@ -29,6 +30,10 @@ public:
     // (BITMAPINFOHEADER, then the pixel array at the end of the buffer). False when there is
     // no picture; *dib is then unspecified.
     virtual bool currentImage(QByteArray* dib) = 0;
+    // The positions the next captures will seek to, in order, each followed by one picture
+    // request. A source may prepare those pictures ahead; a request for any other position
+    // drops the rest of the plan. Pictures and their order are the same as without a plan.
+    virtual void planCaptures(const std::vector<double>& seconds) { (void)seconds; }
     // Releases every media object; the source answers as an unopened one afterwards.
     virtual void close() = 0;
 };

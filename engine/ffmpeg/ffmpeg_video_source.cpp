@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <limits>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "core/native_path.h"
@@ -37,11 +40,19 @@ extern "C" {
 // Reaching a listed key frame: a seek by time (or by byte position for streams whose time
 // stamps can jump, where seeks by time land late), then packets are read without decoding
 // until the listed one comes; the last resort is reading from the start, counting packets.
+//
+// A plan of captures whose key frames lie apart is decoded on two single-threaded decoders at
+// once, one per core: after a seek a decoder's own threads mostly wait on each other, two
+// decoders on different groups of pictures do not (CapturesAhead below).
 
 namespace mx {
 namespace {
 
 constexpr int64_t kNoTime = AV_NOPTS_VALUE;
+// The test hooks declared in the header.
+std::atomic<bool> splitEveryPlan{false};
+std::atomic<int> plansSplit{0};
+
 // Corrupt streams can fail frame after frame; give up on a run after this many errors.
 constexpr int kMaxConsecutiveDecodeErrors = 1000;
 
@@ -76,22 +87,47 @@ struct Entry {
     int64_t time() const { return pts != kNoTime ? pts : dts; }
 };
 
-class FfmpegVideoSource final : public VideoSource {
+// One opened video stream and its decoder, holding the last frame shown. The seek model
+// described at the top of this file lives here.
+class Decoder {
 public:
-    void open(const QString& path) override;
-    int videoHeight() override { return m_height; }
-    int videoWidth() override { return m_width; }
-    double duration() override { return m_duration; }
-    void seek(double seconds) override;
-    double position() override { return m_position; }
-    bool currentImage(QByteArray* dib) override;
-    void close() override;
+    Decoder() = default;
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+
+    // Opens the file and lists its key frames. A file without a playable video stream leaves
+    // the decoder closed; one whose stream yields no frame leaves it undecodable.
+    void open(const QString& path);
+    // Opens the same file again with one decoding thread, taking the listing and times from
+    // a decoder that opened it already. False when the file no longer opens the same way.
+    bool openLike(const Decoder& model, const QString& path);
+    bool isOpen() const { return m_codec != nullptr; }
+    bool undecodable() const { return m_undecodable; }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    double duration() const { return m_duration; }
+    // The frame shown at the time in seconds from the first frame, owned by the decoder until
+    // its next request; null when there is none.
+    const AVFrame* frameAt(double seconds);
+    // The listed key frame decoding starts from for a time in seconds.
+    size_t entryAt(double seconds) const { return entryFor(toTicks(seconds)); }
+    bool toDib(const AVFrame& frame, QByteArray* dib) {
+        return m_converter.convert(frame, m_rotation, dib);
+    }
+    // Decoding threads: 0 lets the decoder choose. Ends the current run when it changes.
+    bool setThreadCount(int count);
+    // While *cancel is true, a request stops early without a picture and marks nothing.
+    void setCancel(const std::atomic<bool>* cancel) { m_cancel = cancel; }
+    void close();
 
 private:
     enum class Outcome { Found, LandedLate, NothingDecoded };
     enum class Reach { ByTime, ByBytes, FromStart };
 
     bool openStreams(const QString& path);
+    bool openMedia(const QString& path, int threads);
+    bool openCodec(int threads);
+    bool cancelled() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
     bool scanStream(int64_t* spanEnd, int64_t* firstTime, bool* stampsPresentation);
     bool listFromIndex(int64_t* spanEnd, int64_t* firstTime, bool* stampsPresentation);
     int64_t tailEnd(bool* stampsPresentation);
@@ -118,14 +154,15 @@ private:
     av::FramePtr m_shown;    // the last frame at or before the target
     av::FramePtr m_ahead;    // the first frame after the target, already pulled from the decoder
     DibConverter m_converter;
+    const AVCodec* m_decoder = nullptr;
+    int m_threads = 0;
+    const std::atomic<bool>* m_cancel = nullptr;
 
     AVStream* m_stream = nullptr;
     int m_width = 0;
     int m_height = 0;
     int m_rotation = 0;
     double m_duration = 0;
-    double m_position = 0;
-    double m_target = 0;
     int64_t m_startTicks = 0;  // time of the first frame shown
     int64_t m_frameTicks = 1;  // one frame's duration where the stream states none
     int64_t m_packetCount = 0;
@@ -159,14 +196,14 @@ private:
     size_t m_recentCount = 0;
 };
 
-void FfmpegVideoSource::open(const QString& path) {
+void Decoder::open(const QString& path) {
     close();
     if (!openStreams(path)) {
         close();
     }
 }
 
-bool FfmpegVideoSource::openStreams(const QString& path) {
+bool Decoder::openMedia(const QString& path, int threads) {
     // The "file:" prefix keeps a colon in the name from selecting a protocol, and the whitelist
     // keeps playlists and similar containers from reaching anything but local files.
     const QByteArray url = "file:" + encodeNativePath(path);
@@ -186,19 +223,13 @@ bool FfmpegVideoSource::openStreams(const QString& path) {
         return false;
     }
     m_stream = format->streams[index];
+    m_decoder = decoder;
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         if (static_cast<int>(i) != index) {
             format->streams[i]->discard = AVDISCARD_ALL;
         }
     }
-    m_codec.reset(avcodec_alloc_context3(decoder));
-    if (!m_codec || avcodec_parameters_to_context(m_codec.get(), m_stream->codecpar) < 0) {
-        return false;
-    }
-    m_codec->thread_count = 0;
-    m_codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-    m_codec->pkt_timebase = m_stream->time_base;
-    if (avcodec_open2(m_codec.get(), decoder, nullptr) < 0) {
+    if (!openCodec(threads)) {
         return false;
     }
     m_packet.reset(av_packet_alloc());
@@ -224,7 +255,60 @@ bool FfmpegVideoSource::openStreams(const QString& path) {
     if (rate.num > 0 && rate.den > 0) {
         m_frameTicks = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), base));
     }
+    return true;
+}
 
+bool Decoder::openCodec(int threads) {
+    m_codec.reset(avcodec_alloc_context3(m_decoder));
+    if (!m_codec || avcodec_parameters_to_context(m_codec.get(), m_stream->codecpar) < 0) {
+        m_codec.reset();
+        return false;
+    }
+    m_codec->thread_count = threads;
+    m_codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    m_codec->pkt_timebase = m_stream->time_base;
+    if (avcodec_open2(m_codec.get(), m_decoder, nullptr) < 0) {
+        m_codec.reset();
+        return false;
+    }
+    m_threads = threads;
+    m_running = false;
+    return true;
+}
+
+bool Decoder::setThreadCount(int count) {
+    if (!m_codec || count == m_threads) {
+        return m_codec != nullptr;
+    }
+    if (!openCodec(count)) {
+        m_undecodable = true;
+        return false;
+    }
+    return true;
+}
+
+bool Decoder::openLike(const Decoder& model, const QString& path) {
+    close();
+    if (!model.isOpen() || model.m_undecodable || !openMedia(path, 1) ||
+        m_stream->index != model.m_stream->index || m_width != model.m_width ||
+        m_height != model.m_height || m_rotation != model.m_rotation) {
+        close();
+        return false;
+    }
+    m_duration = model.m_duration;
+    m_startTicks = model.m_startTicks;
+    m_frameTicks = model.m_frameTicks;
+    m_packetCount = model.m_packetCount;
+    m_entries = model.m_entries;
+    m_keysCarryPts = model.m_keysCarryPts;
+    return true;
+}
+
+bool Decoder::openStreams(const QString& path) {
+    if (!openMedia(path, 0)) {
+        return false;
+    }
+    const AVRational base = m_stream->time_base;
     int64_t spanEnd = kNoTime;
     int64_t firstTime = kNoTime;
     bool stampsPresentation = false;
@@ -257,14 +341,10 @@ bool FfmpegVideoSource::openStreams(const QString& path) {
 }
 
 // Reads the whole video stream without decoding: its decoding entries and where it ends.
-bool FfmpegVideoSource::scanStream(int64_t* spanEnd, int64_t* firstTime, bool* stampsPresentation) {
+bool Decoder::scanStream(int64_t* spanEnd, int64_t* firstTime, bool* stampsPresentation) {
     AVPacket* packet = m_packet.get();
     int64_t ordinal = 0;
-    while (av_read_frame(m_format.get(), packet) >= 0) {
-        if (packet->stream_index != m_stream->index) {
-            av_packet_unref(packet);
-            continue;
-        }
+    while (readVideoPacket(packet)) {
         if (ordinal == 0 || (packet->flags & AV_PKT_FLAG_KEY)) {
             m_entries.push_back({ordinal, packet->dts, packet->pts, packet->pos});
         }
@@ -281,8 +361,7 @@ bool FfmpegVideoSource::scanStream(int64_t* spanEnd, int64_t* firstTime, bool* s
 }
 
 // Moves the end of the stream's span to the end of this packet when it lies later.
-void FfmpegVideoSource::noteSpan(const AVPacket& packet, int64_t* spanEnd,
-                                 bool* stampsPresentation) const {
+void Decoder::noteSpan(const AVPacket& packet, int64_t* spanEnd, bool* stampsPresentation) const {
     const bool hasPts = packet.pts != kNoTime;
     const int64_t time = hasPts ? packet.pts : packet.dts;
     if (time == kNoTime || (packet.flags & AV_PKT_FLAG_DISCARD)) {
@@ -299,8 +378,7 @@ void FfmpegVideoSource::noteSpan(const AVPacket& packet, int64_t* spanEnd,
 // MP4 and AVI list every frame (by decoding time), Matroska's cues every key frame (by
 // presentation time) once they are read, which the first seek does. Saves reading the whole
 // file at open.
-bool FfmpegVideoSource::listFromIndex(int64_t* spanEnd, int64_t* firstTime,
-                                      bool* stampsPresentation) {
+bool Decoder::listFromIndex(int64_t* spanEnd, int64_t* firstTime, bool* stampsPresentation) {
     const QByteArray name = m_format->iformat->name;
     const bool mp4 = name.startsWith("mov");
     const bool avi = name == "avi";
@@ -348,7 +426,7 @@ bool FfmpegVideoSource::listFromIndex(int64_t* spanEnd, int64_t* firstTime,
 }
 
 // The end of the stream's last packets, read from the last listed key frame on.
-int64_t FfmpegVideoSource::tailEnd(bool* stampsPresentation) {
+int64_t Decoder::tailEnd(bool* stampsPresentation) {
     int64_t end = kNoTime;
     const Entry& last = m_entries.back();
     const int64_t time = last.dts != kNoTime ? last.dts : last.pts;
@@ -363,20 +441,20 @@ int64_t FfmpegVideoSource::tailEnd(bool* stampsPresentation) {
     return end;
 }
 
-void FfmpegVideoSource::close() {
+void Decoder::close() {
     m_shown.reset();
     m_ahead.reset();
     m_decoded.reset();
     m_packet.reset();
     m_codec.reset();
     m_format.reset();
+    m_decoder = nullptr;
+    m_threads = 0;
     m_stream = nullptr;
     m_width = 0;
     m_height = 0;
     m_rotation = 0;
     m_duration = 0;
-    m_position = 0;
-    m_target = 0;
     m_startTicks = 0;
     m_frameTicks = 1;
     m_packetCount = 0;
@@ -389,17 +467,10 @@ void FfmpegVideoSource::close() {
     m_hasAhead = false;
 }
 
-void FfmpegVideoSource::seek(double seconds) {
-    // Only recorded: the decoding happens when the picture is asked for, so a capture that
-    // seeks twice decodes once.
-    m_target = std::isnan(seconds) ? 0.0 : seconds;
-    m_position = std::clamp(m_target, 0.0, m_duration);
-}
-
 // Stream ticks of a time relative to the stream's start, rounded down. The small allowance
 // keeps a time that names a frame's start exactly from landing one tick short of it through
 // binary floating point.
-int64_t FfmpegVideoSource::toTicks(double seconds) const {
+int64_t Decoder::toTicks(double seconds) const {
     const AVRational base = m_stream->time_base;
     const double ticks = seconds * base.den / base.num;
     constexpr double kLimit = 4.0e18;
@@ -407,18 +478,18 @@ int64_t FfmpegVideoSource::toTicks(double seconds) const {
            static_cast<int64_t>(std::floor(std::clamp(ticks, -kLimit, kLimit) + 1e-6));
 }
 
-bool FfmpegVideoSource::currentImage(QByteArray* dib) {
-    if (!m_codec || !dib || m_undecodable) {
-        return false;
+const AVFrame* Decoder::frameAt(double seconds) {
+    if (!m_codec || m_undecodable) {
+        return nullptr;
     }
-    if (!showFrameAt(toTicks(m_target)) || !m_hasShown) {
-        return false;
+    if (!showFrameAt(toTicks(seconds)) || !m_hasShown) {
+        return nullptr;
     }
-    return m_converter.convert(*m_shown, m_rotation, dib);
+    return m_shown.get();
 }
 
 // The last entry whose frame can show at or before the target; the first entry otherwise.
-size_t FfmpegVideoSource::entryFor(int64_t target) const {
+size_t Decoder::entryFor(int64_t target) const {
     size_t found = 0;
     for (size_t i = 1; i < m_entries.size(); ++i) {
         const int64_t time = m_entries[i].time();
@@ -429,7 +500,7 @@ size_t FfmpegVideoSource::entryFor(int64_t target) const {
     return found;
 }
 
-bool FfmpegVideoSource::showFrameAt(int64_t target) {
+bool Decoder::showFrameAt(int64_t target) {
     if (m_running && m_hasShown) {
         if (target < m_shownTime && m_shownIsFirst) {
             return true;
@@ -445,7 +516,7 @@ bool FfmpegVideoSource::showFrameAt(int64_t target) {
     }
     // Start at the entry the target needs; when its first frame is already too late, or
     // nothing decodes from it, one entry earlier.
-    for (size_t entry = entryFor(target) + 1; entry-- > 0;) {
+    for (size_t entry = entryFor(target) + 1; entry-- > 0 && !cancelled();) {
         if (!startAt(entry)) {
             continue;
         }
@@ -455,20 +526,20 @@ bool FfmpegVideoSource::showFrameAt(int64_t target) {
         }
     }
     m_running = false;
-    m_undecodable = true;
+    m_undecodable = !cancelled();
     return false;
 }
 
 // Going on is right whenever the target lies at or after the frame shown; it is cheaper than
 // starting again when the key frame the target needs has been fed already.
-bool FfmpegVideoSource::canDecodeForward(int64_t target) const {
+bool Decoder::canDecodeForward(int64_t target) const {
     const Entry& entry = m_entries[entryFor(target)];
     // Nothing fed before a key frame shows after it, so a later time fed means it was fed.
     return (entry.dts != kNoTime && m_maxFedDts != kNoTime && entry.dts <= m_maxFedDts) ||
            (entry.pts != kNoTime && m_maxFedPts != kNoTime && entry.pts <= m_maxFedPts);
 }
 
-bool FfmpegVideoSource::startAt(size_t index) {
+bool Decoder::startAt(size_t index) {
     const Entry& entry = m_entries[index];
     const AVInputFormat* input = m_format->iformat;
     // Streams whose time stamps may jump are searched by time and land late; their byte
@@ -506,7 +577,7 @@ bool FfmpegVideoSource::startAt(size_t index) {
     return false;
 }
 
-bool FfmpegVideoSource::reach(const Entry& entry, Reach how) {
+bool Decoder::reach(const Entry& entry, Reach how) {
     AVFormatContext* format = m_format.get();
     const int stream = m_stream->index;
     const bool byteSeekable = !(format->iformat->flags & AVFMT_NO_BYTE_SEEK);
@@ -542,14 +613,10 @@ bool FfmpegVideoSource::reach(const Entry& entry, Reach how) {
 
 // Reads video packets without decoding until the entry's own packet, which stays in m_packet.
 // False when the reading passed it or the stream ended first.
-bool FfmpegVideoSource::readUpTo(const Entry& entry, bool byOrdinal) {
+bool Decoder::readUpTo(const Entry& entry, bool byOrdinal) {
     AVPacket* packet = m_packet.get();
     int64_t ordinal = 0;
-    while (av_read_frame(m_format.get(), packet) >= 0) {
-        if (packet->stream_index != m_stream->index) {
-            av_packet_unref(packet);
-            continue;
-        }
+    while (!cancelled() && readVideoPacket(packet)) {
         bool match = false;
         bool passed = false;
         if (byOrdinal) {
@@ -581,7 +648,7 @@ bool FfmpegVideoSource::readUpTo(const Entry& entry, bool byOrdinal) {
 }
 
 // Decodes on until the frame after the target is out, keeping the last frame at or before it.
-FfmpegVideoSource::Outcome FfmpegVideoSource::decodeUntil(int64_t target) {
+Decoder::Outcome Decoder::decodeUntil(int64_t target) {
     if (m_hasAhead) {
         if (m_aheadTime > target) {
             return Outcome::Found;
@@ -595,6 +662,10 @@ FfmpegVideoSource::Outcome FfmpegVideoSource::decodeUntil(int64_t target) {
     }
     int errors = 0;
     while (!m_drained) {
+        if (cancelled()) {
+            m_running = false;
+            return Outcome::NothingDecoded;
+        }
         const int rc = avcodec_receive_frame(m_codec.get(), m_decoded.get());
         if (rc == AVERROR(EAGAIN)) {
             if (m_inputEnded || !feedPacket(target)) {
@@ -654,13 +725,13 @@ FfmpegVideoSource::Outcome FfmpegVideoSource::decodeUntil(int64_t target) {
     return m_hasShown ? Outcome::Found : Outcome::NothingDecoded;
 }
 
-void FfmpegVideoSource::keepAs(av::FramePtr* slot) {
+void Decoder::keepAs(av::FramePtr* slot) {
     std::swap(*slot, m_decoded);
     av_frame_unref(m_decoded.get());
 }
 
 // Feeds the next video packet; after the last one, the flush. False when nothing was fed.
-bool FfmpegVideoSource::feedPacket(int64_t target) {
+bool Decoder::feedPacket(int64_t target) {
     AVPacket* packet = m_packet.get();
     if (!m_hasPending && !readVideoPacket(packet)) {
         m_inputEnded = true;
@@ -687,7 +758,7 @@ bool FfmpegVideoSource::feedPacket(int64_t target) {
     return true;
 }
 
-bool FfmpegVideoSource::readVideoPacket(AVPacket* packet) {
+bool Decoder::readVideoPacket(AVPacket* packet) {
     while (av_read_frame(m_format.get(), packet) >= 0) {
         if (packet->stream_index == m_stream->index) {
             return true;
@@ -699,7 +770,7 @@ bool FfmpegVideoSource::readVideoPacket(AVPacket* packet) {
 
 // True when a packet fed recently shows later than pts and still at or before the target:
 // the frame at pts is then not the last one at or before the target.
-bool FfmpegVideoSource::certainlyBeforeTarget(int64_t pts, int64_t target) const {
+bool Decoder::certainlyBeforeTarget(int64_t pts, int64_t target) const {
     if (pts == kNoTime || pts >= target) {
         return false;
     }
@@ -717,7 +788,7 @@ bool FfmpegVideoSource::certainlyBeforeTarget(int64_t pts, int64_t target) const
 // decoding times lands frames of reordered video in the wrong slot); the decoder's best-effort
 // guess only for the first frame of a run, and the entry's time when there is none. A frame
 // never shows at or before the one decoded before it.
-int64_t FfmpegVideoSource::frameTime(const AVFrame& frame) {
+int64_t Decoder::frameTime(const AVFrame& frame) {
     const int64_t step = std::max<int64_t>(1, m_lastDuration);
     int64_t time = frame.pts;
     if (time == kNoTime) {
@@ -735,6 +806,228 @@ int64_t FfmpegVideoSource::frameTime(const AVFrame& frame) {
     return time;
 }
 
+// The planned captures decoded ahead of their requests on two decoders at once. The captures
+// are cut into groups that decode from one key frame in order; each decoder takes the next
+// group nobody has taken yet and keeps the frames it finds until they are asked for, strictly
+// in plan order. A decoder holding kHeld frames nobody asked for yet waits, so memory stays
+// bounded however unevenly the groups cost.
+class CapturesAhead {
+public:
+    static constexpr int kHeld = 2;
+
+    CapturesAhead(Decoder& first, Decoder& second, const std::vector<double>& seconds,
+                  std::vector<size_t> groupStarts)
+        : m_decoders{&first, &second}, m_groupStarts(std::move(groupStarts)) {
+        for (const double at : seconds) {
+            m_slots.push_back({at, nullptr, false, 0});
+        }
+        for (size_t who = 0; who < m_decoders.size(); ++who) {
+            m_decoders[who]->setCancel(&m_stop);
+            m_threads[who] = std::thread([this, who] { work(who); });
+        }
+    }
+
+    ~CapturesAhead() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        for (size_t who = 0; who < m_decoders.size(); ++who) {
+            m_threads[who].join();
+            m_decoders[who]->setCancel(nullptr);
+        }
+    }
+
+    CapturesAhead(const CapturesAhead&) = delete;
+    CapturesAhead& operator=(const CapturesAhead&) = delete;
+
+    bool nextIs(double seconds) const {
+        return m_next < m_slots.size() && m_slots[m_next].seconds == seconds;
+    }
+    bool exhausted() const { return m_next == m_slots.size(); }
+
+    // The frame of the next planned capture, once it is decoded; null when it has none.
+    av::FramePtr take() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        Slot& slot = m_slots[m_next++];
+        m_changed.wait(lock, [&] { return slot.done; });
+        --m_held[slot.owner];
+        m_changed.notify_all();
+        return std::move(slot.frame);
+    }
+
+private:
+    struct Slot {
+        double seconds;
+        av::FramePtr frame;
+        bool done;
+        size_t owner;
+    };
+
+    void work(size_t who) {
+        Decoder& decoder = *m_decoders[who];
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_stop && m_nextGroup + 1 < m_groupStarts.size()) {
+            const size_t group = m_nextGroup++;
+            for (size_t s = m_groupStarts[group]; s < m_groupStarts[group + 1]; ++s) {
+                m_changed.wait(lock, [&] { return m_stop || m_held[who] < kHeld; });
+                if (m_stop) {
+                    return;
+                }
+                const double seconds = m_slots[s].seconds;
+                lock.unlock();
+                av::FramePtr kept;
+                if (const AVFrame* shown = decoder.frameAt(seconds)) {
+                    kept.reset(av_frame_alloc());
+                    if (kept && av_frame_ref(kept.get(), shown) < 0) {
+                        kept.reset();
+                    }
+                }
+                lock.lock();
+                if (m_stop) {
+                    return;
+                }
+                m_slots[s].frame = std::move(kept);
+                m_slots[s].done = true;
+                m_slots[s].owner = who;
+                ++m_held[who];
+                m_changed.notify_all();
+            }
+        }
+    }
+
+    std::array<Decoder*, 2> m_decoders;
+    std::vector<size_t> m_groupStarts;  // first slot of each group, then the slot count
+    std::vector<Slot> m_slots;
+    size_t m_nextGroup = 0;
+    size_t m_next = 0;  // the slot handed out next; touched by the requesting thread only
+    std::array<int, 2> m_held{};
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::array<std::thread, 2> m_threads;
+};
+
+class FfmpegVideoSource final : public VideoSource {
+public:
+    ~FfmpegVideoSource() override { close(); }
+
+    void open(const QString& path) override {
+        close();
+        m_path = path;
+        m_decoder.open(path);
+    }
+    int videoHeight() override { return m_decoder.height(); }
+    int videoWidth() override { return m_decoder.width(); }
+    double duration() override { return m_decoder.duration(); }
+    void seek(double seconds) override {
+        // Only recorded: the decoding happens when the picture is asked for, so a capture that
+        // seeks twice decodes once.
+        m_target = std::isnan(seconds) ? 0.0 : seconds;
+        m_position = std::clamp(m_target, 0.0, m_decoder.duration());
+    }
+    double position() override { return m_position; }
+    bool currentImage(QByteArray* dib) override;
+    void planCaptures(const std::vector<double>& seconds) override;
+    void close() override {
+        m_ahead.reset();
+        m_helper.close();
+        m_helperFailed = false;
+        m_decoder.close();
+        m_path.clear();
+        m_target = 0;
+        m_position = 0;
+        m_failed = false;
+    }
+
+private:
+    std::vector<size_t> groupsWorthSplitting(const std::vector<double>& seconds) const;
+
+    Decoder m_decoder;
+    Decoder m_helper;  // the second decoder of a plan, opened with the first plan
+    bool m_helperFailed = false;
+    std::unique_ptr<CapturesAhead> m_ahead;  // declared after the decoders it uses
+    QString m_path;
+    double m_target = 0;
+    double m_position = 0;
+    // A request found no picture: like the decoder after such a request, every later one fails
+    // at once.
+    bool m_failed = false;
+};
+
+bool FfmpegVideoSource::currentImage(QByteArray* dib) {
+    if (!dib) {
+        return false;
+    }
+    if (m_ahead && m_ahead->nextIs(m_target)) {
+        const av::FramePtr frame = m_ahead->take();
+        if (m_ahead->exhausted()) {
+            m_ahead.reset();
+        }
+        m_failed = m_failed || !frame;
+        // The first decoder's converter serves the requesting thread only.
+        return !m_failed && m_decoder.toDib(*frame, dib);
+    }
+    m_ahead.reset();
+    if (m_failed || !m_decoder.setThreadCount(0)) {
+        return false;
+    }
+    const AVFrame* frame = m_decoder.frameAt(m_target);
+    m_failed = !frame;
+    return frame && m_decoder.toDib(*frame, dib);
+}
+
+// Two decoders pay where the plan has several groups of captures and no group holds more
+// frames than a decoder may keep waiting; captures close together, many per group, decode
+// faster on one decoder with its own threads. Pictures past about 8K stay on one decoder, as
+// a second one doubles the decoder's memory. Gives the first slot of each group, then the
+// slot count; empty when one decoder serves better.
+std::vector<size_t> FfmpegVideoSource::groupsWorthSplitting(
+    const std::vector<double>& seconds) const {
+    constexpr int64_t kLargestPicture = 7680 * 4320;
+    if (seconds.size() < 2 || !m_decoder.isOpen() || m_decoder.undecodable()) {
+        return {};
+    }
+    const bool forced = splitEveryPlan.load();
+    const int64_t pixels = int64_t(m_decoder.width()) * m_decoder.height();
+    if (!forced && (std::thread::hardware_concurrency() < 2 || pixels > kLargestPicture)) {
+        return {};
+    }
+    std::vector<size_t> starts{0};
+    size_t largest = 0;
+    for (size_t i = 1; i <= seconds.size(); ++i) {
+        if (i == seconds.size() || seconds[i] < seconds[i - 1] ||
+            m_decoder.entryAt(seconds[i]) != m_decoder.entryAt(seconds[i - 1])) {
+            largest = std::max(largest, i - starts.back());
+            starts.push_back(i);
+        }
+    }
+    if (!forced && (starts.size() < 3 || largest > size_t(CapturesAhead::kHeld))) {
+        return {};
+    }
+    return starts;
+}
+
+void FfmpegVideoSource::planCaptures(const std::vector<double>& seconds) {
+    m_ahead.reset();
+    if (m_failed) {
+        return;
+    }
+    std::vector<size_t> groups = groupsWorthSplitting(seconds);
+    if (groups.empty()) {
+        return;
+    }
+    if (!m_helper.isOpen() && !m_helperFailed) {
+        m_helperFailed = !m_helper.openLike(m_decoder, m_path);
+    }
+    if (m_helperFailed || !m_decoder.setThreadCount(1)) {
+        return;
+    }
+    m_ahead = std::make_unique<CapturesAhead>(m_decoder, m_helper, seconds, std::move(groups));
+    ++plansSplit;
+}
+
 }  // namespace
 
 std::unique_ptr<VideoSource> createFfmpegVideoSource() {
@@ -743,6 +1036,14 @@ std::unique_ptr<VideoSource> createFfmpegVideoSource() {
     static std::once_flag quiet;
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     return std::make_unique<FfmpegVideoSource>();
+}
+
+void setSplitEveryPlanForTesting(bool on) {
+    splitEveryPlan = on;
+}
+
+int plansSplitForTesting() {
+    return plansSplit.load();
 }
 
 }  // namespace mx

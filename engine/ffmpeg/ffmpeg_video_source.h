@@ -10,6 +10,13 @@ namespace mx {
 // presentation time (counted from the stream's first frame) is at or before T: the first frame
 // before the start, the last one after the end. Pictures are packed bottom-up 32-bit BI_RGB
 // DIBs with bytes B, G, R, 255, turned as the container's display matrix asks.
+// A plan of captures (VideoSource::planCaptures) is decoded on two decoders at once when that
+// pays; the pictures are the same either way.
 std::unique_ptr<VideoSource> createFfmpegVideoSource();
+
+// For tests: every plan of two captures or more goes to two decoders, whether it pays or not.
+void setSplitEveryPlanForTesting(bool on);
+// For tests: how many plans have gone to two decoders in this process.
+int plansSplitForTesting();
 
 }  // namespace mx

@@ -32,6 +32,10 @@ public:
                        static_cast<int>(std::lround(m_position)) & 0xff);
         return true;
     }
+    void planCaptures(const std::vector<double>& seconds) override {
+        m_media.planSizes.push_back(seconds.size());
+        m_media.planned.insert(m_media.planned.end(), seconds.begin(), seconds.end());
+    }
     void close() override { ++m_media.closes; }
 
 private:

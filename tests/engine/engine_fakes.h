@@ -35,6 +35,9 @@ struct FakeMedia {
     QString openedPath;
     std::vector<double> seeks;
     int imageRequests = 0;
+    // Every plan handed to a source: its length, and its positions one plan after another.
+    std::vector<size_t> planSizes;
+    std::vector<double> planned;
     int closes = 0;
 
     VideoSourceFactory factory();

@@ -169,6 +169,44 @@ TEST_F(EngineTest, RealClipSavesTheFramesAtThePlannedPositions) {
     }
 }
 
+// Short groups of pictures: the eleven captures are decoded ahead on two decoders. Esc before
+// the fourth capture keeps exactly the first three frames, each the right one.
+TEST_F(EngineTest, RealClipDecodedAheadKeepsOrderAndStopsAtEsc) {
+    const QString clip = dir.filePath("groups.mp4");
+    IndexedClip spec;
+    spec.seconds = 6.0;  // frames 0 .. 149, a key frame every 10
+    spec.outputArgs =
+        QStringList{"-c:v", "libx264", "-g", "10", "-sc_threshold", "0", "-pix_fmt", "yuv420p"};
+    ASSERT_TRUE(makeIndexedClip(clip, spec));
+    options.setText(OptionField::FrameNumberEdit, QStringLiteral("11"));
+    ExtractionEngine engine(host, options, createFfmpegVideoSource);
+    const int splitBefore = plansSplitForTesting();
+    engine.run(clip);
+    EXPECT_EQ(plansSplitForTesting(), splitBefore + 1);
+    for (int i = 1; i <= 11; ++i) {
+        QImage frame(dir.filePath(QString::asprintf("groups_%05d.bmp", i)), "BMP");
+        EXPECT_EQ(readFrameIndex(frame), i * 150 / 12) << i;
+    }
+
+    for (const QString& name : QDir(dir.path()).entryList({"*.bmp"})) {
+        ASSERT_TRUE(QFile::remove(dir.filePath(name)));
+    }
+    host.pumps = 0;
+    host.onPump = [](int pump) {
+        if (pump == 4) {
+            AbortFlag = true;
+        }
+    };
+    engine.run(clip);
+    AbortFlag = false;
+    EXPECT_EQ(savedFiles(), (QStringList{"groups.mp4", "groups_00001.bmp", "groups_00002.bmp",
+                                         "groups_00003.bmp"}));
+    for (int i = 1; i <= 3; ++i) {
+        QImage frame(dir.filePath(QString::asprintf("groups_%05d.bmp", i)), "BMP");
+        EXPECT_EQ(readFrameIndex(frame), i * 150 / 12) << i;
+    }
+}
+
 TEST_F(EngineTest, FilesThatCannotBePlayedRunThroughWithoutPictures) {
     const QString clip = dir.filePath("whole.mp4");
     ASSERT_TRUE(makeIndexedClip(clip));

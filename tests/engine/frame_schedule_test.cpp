@@ -166,6 +166,36 @@ TEST_F(ScheduleTest, AbortBeforeTheFourthCaptureKeepsTheFirstThree) {
     EXPECT_EQ(host.captions, QStringList{"MoxelbyExtractor"});
 }
 
+// A source may decode planned captures ahead, so a plan must name exactly the positions the
+// loop then seeks to, bit for bit; random positions are drawn as their captures come.
+TEST_F(ScheduleTest, PlansNameTheSeeksToComeInPiecesAndNeverRandomOnes) {
+    setFlags(options, {OptionField::rbFrameFile, OptionField::rbProport});
+    options.setText(OptionField::FrameNumberEdit, QStringLiteral("150"));
+    media.duration = 97.3;
+    run();
+    EXPECT_EQ(media.planSizes, (std::vector<size_t>{64, 64, 22}));
+    EXPECT_EQ(media.planned, media.captureSeeks());
+
+    FakeMedia startAt;
+    startAt.duration = 50;
+    clearMethodGroups(options);
+    setFlags(options, {OptionField::rbEverSec, OptionField::rbRandom});
+    options.setText(OptionField::edtSecStart, QStringLiteral("3"));
+    options.setText(OptionField::edtEverSec, QStringLiteral("7"));
+    ExtractionEngine(host, options, startAt.factory()).run(QStringLiteral("/video/b.avi"));
+    EXPECT_EQ(startAt.planned, (Seeks{10, 17, 24, 31, 38, 45, 52}));
+    // The start second, then per capture a draw the start-at seek overrides.
+    EXPECT_EQ(startAt.captureSeeks().size(), 1 + 2 * startAt.planned.size());
+
+    FakeMedia random;
+    clearMethodGroups(options);
+    setFlags(options, {OptionField::rbFrameFile, OptionField::rbRandom});
+    options.setText(OptionField::FrameNumberEdit, QStringLiteral("5"));
+    ExtractionEngine(host, options, random.factory()).run(QStringLiteral("/video/c.avi"));
+    EXPECT_TRUE(random.planned.empty());
+    EXPECT_EQ(random.captureSeeks().size(), 5u);
+}
+
 TEST_F(ScheduleTest, BadNumbersStopTheFileWithAClearError) {
     setFlags(options, {OptionField::rbFrameFile, OptionField::rbProport});
 

@@ -150,6 +150,84 @@ TEST_F(VideoSourceTest, ManyCapturesForwardStayExact) {
     }
 }
 
+// Planned captures go to two decoders where the captures lie in different groups of pictures
+// and stay on one where many share a group; either way each request gets its own frame, in
+// the order asked.
+TEST_F(VideoSourceTest, PlannedCapturesGiveTheSameFramesOnTwoDecoders) {
+    const Container shortGroups{
+        "short_groups.mp4",
+        {"-c:v", "libx264", "-g", "12", "-sc_threshold", "0", "-bf", "3", "-pix_fmt", "yuv420p"},
+        evenFrameTime,
+        {}};
+    for (const bool forced : {false, true}) {
+        SCOPED_TRACE(forced);
+        setSplitEveryPlanForTesting(forced);
+        for (const Container& container : {shortGroups, kContainers[2], kContainers[5]}) {
+            SCOPED_TRACE(container.name);
+            auto source = openSource(indexedClip(container));
+            source->seek(1.0);
+            const double step = source->duration() / 12;
+            std::vector<double> sparse;
+            for (int i = 1; i <= 11; ++i) {
+                sparse.push_back(i * step);
+            }
+            const int splitBefore = plansSplitForTesting();
+            source->planCaptures(sparse);
+            if (forced || container.name == shortGroups.name) {
+                EXPECT_EQ(plansSplitForTesting(), splitBefore + 1);
+            }
+            for (const double t : sparse) {
+                EXPECT_EQ(frameAt(*source, t), expectedFrame(t, container.frameTime)) << t;
+            }
+
+            // Dense, then off the plan halfway: the rest is served one request at a time.
+            std::vector<double> dense;
+            for (int i = 0; i < 60; ++i) {
+                dense.push_back(0.13 * i);
+            }
+            source->planCaptures(dense);
+            if (!forced) {
+                EXPECT_EQ(plansSplitForTesting(), splitBefore + 1) << "many captures a group";
+            }
+            for (size_t i = 0; i < dense.size(); ++i) {
+                if (i == 30) {
+                    EXPECT_EQ(frameAt(*source, 0.3), expectedFrame(0.3, container.frameTime));
+                }
+                EXPECT_EQ(frameAt(*source, dense[i]), expectedFrame(dense[i], container.frameTime))
+                    << dense[i];
+            }
+        }
+    }
+    setSplitEveryPlanForTesting(false);
+}
+
+// Esc closes the source while both decoders are busy far ahead of the requests: the close
+// waits for neither the plan nor the file's end, and the source serves the next file.
+TEST_F(VideoSourceTest, ClosingInTheMiddleOfAPlanStopsBothDecoders) {
+    setSplitEveryPlanForTesting(true);
+    const QString file = indexedClip(kContainers[0]);
+    for (const int taken : {0, 1, 3}) {
+        SCOPED_TRACE(taken);
+        auto source = openSource(file);
+        std::vector<double> plan;
+        for (int i = 0; i < 64; ++i) {
+            plan.push_back(7.9 - 0.12 * i);  // backwards: every capture starts a run
+        }
+        source->planCaptures(plan);
+        for (int i = 0; i < taken; ++i) {
+            EXPECT_EQ(frameAt(*source, plan[i]), expectedFrame(plan[i], evenFrameTime));
+        }
+        source->close();
+        EXPECT_EQ(frameAt(*source, 1.0), -2) << "closed";
+        source->open(file);
+        source->planCaptures({2.0, 6.0});
+        EXPECT_EQ(frameAt(*source, 2.0), 50);
+        EXPECT_EQ(frameAt(*source, 6.0), 150);
+        source->planCaptures({3.0, 5.0, 7.0});  // dropped unused with the source
+    }
+    setSplitEveryPlanForTesting(false);
+}
+
 TEST_F(VideoSourceTest, PictureIsAPackedBottomUpDibWithColoursKept) {
     // Quadrants red, green / blue, white, so a picture upside down or mirrored shows.
     const QString rgb =

@@ -182,6 +182,21 @@ TEST_F(MediaMatrixTest, EveryClipShowsTheFrameAtEachTimeInAnyOrder) {
             EXPECT_DOUBLE_EQ(source->position(), i * step);
         }
 
+        // The same captures planned ahead and shared out between two decoders.
+        setSplitEveryPlanForTesting(true);
+        auto planned = createFfmpegVideoSource();
+        planned->open(made.path);
+        planned->seek(1.0);
+        std::vector<double> plan;
+        for (int i = 1; i <= 11; ++i) {
+            plan.push_back(i * planned->duration() / 12);
+        }
+        planned->planCaptures(plan);
+        for (const double t : plan) {
+            EXPECT_EQ(frameAt(*planned, t), expectedIndex(clip, made, t)) << "planned " << t;
+        }
+        setSplitEveryPlanForTesting(false);
+
         // Times between frame starts and on them, before the start and beyond the end.
         std::vector<double> times = {0.0,   0.013, 0.5,         1.0,  1.213,     1.6,
                                      2.0,   2.413, 2.84,        3.0,  3.52,      4.04,
