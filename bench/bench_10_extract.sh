@@ -2,9 +2,11 @@
 # Eleven frames of a 60 s clip at i * 60 / 12 s: the console tool against the ffmpeg CLI
 # (accurate input seeking, one process per frame) and ffmpegthumbnailer (one process per
 # frame). Each figure is the median of three runs, wall time and in brackets CPU time (user +
-# system of all processes); ratios are ours / ffmpeg CLI. All three are multi-threaded: FFmpeg's
-# frame threads in mx_cons and in the ffmpeg CLI, ffmpegthumbnailer as its libavcodec chooses;
-# the CPU/wall figure printed for mx_cons says how much of the two cores it used.
+# system of all processes); ratios are ours / ffmpeg CLI. All three are multi-threaded: mx_cons
+# decodes eleven captures in different groups of pictures on two single-threaded decoders at
+# once and the 59 close ones on one decoder with FFmpeg's frame threads, the ffmpeg CLI uses
+# frame threads, ffmpegthumbnailer whatever its libavcodec chooses; the CPU/wall figure
+# printed for mx_cons says how much of the cores it used.
 # Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh sets both).
 set -euo pipefail
 source "$(dirname "$0")/timing.sh"
@@ -65,7 +67,7 @@ ratio() {
 print(f'ratio {a[0] / b[0]:.2f} (cpu {a[1] / b[1]:.2f})', end='')"
 }
 
-echo "threads: multi-threaded figures (decoder frame threads in every tool), $(nproc) cores"
+echo "threads: multi-threaded figures (mx_cons: two decoders, or one with frame threads), $(nproc) cores"
 # CPU time over wall time of one median3 result: how many cores were kept busy.
 busy() { python3 -c "w, c = '$1'.split(); print(f'cpu/wall {float(c) / float(w):.2f}', end='')"; }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -821,23 +822,18 @@ public:
         for (const double at : seconds) {
             m_slots.push_back({at, nullptr, false, 0});
         }
-        for (size_t who = 0; who < m_decoders.size(); ++who) {
-            m_decoders[who]->setCancel(&m_stop);
-            m_threads[who] = std::thread([this, who] { work(who); });
+        try {
+            for (size_t who = 0; who < m_decoders.size(); ++who) {
+                m_decoders[who]->setCancel(&m_stop);
+                m_threads[who] = std::thread([this, who] { work(who); });
+            }
+        } catch (...) {
+            stop();  // no thread to be had: the caller decodes on its own
+            throw;
         }
     }
 
-    ~CapturesAhead() {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_stop = true;
-        }
-        m_changed.notify_all();
-        for (size_t who = 0; who < m_decoders.size(); ++who) {
-            m_threads[who].join();
-            m_decoders[who]->setCancel(nullptr);
-        }
-    }
+    ~CapturesAhead() { stop(); }
 
     CapturesAhead(const CapturesAhead&) = delete;
     CapturesAhead& operator=(const CapturesAhead&) = delete;
@@ -864,6 +860,20 @@ private:
         bool done;
         size_t owner;
     };
+
+    void stop() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        for (size_t who = 0; who < m_decoders.size(); ++who) {
+            if (m_threads[who].joinable()) {
+                m_threads[who].join();
+            }
+            m_decoders[who]->setCancel(nullptr);
+        }
+    }
 
     void work(size_t who) {
         Decoder& decoder = *m_decoders[who];
@@ -1024,8 +1034,12 @@ void FfmpegVideoSource::planCaptures(const std::vector<double>& seconds) {
     if (m_helperFailed || !m_decoder.setThreadCount(1)) {
         return;
     }
-    m_ahead = std::make_unique<CapturesAhead>(m_decoder, m_helper, seconds, std::move(groups));
-    ++plansSplit;
+    try {
+        m_ahead = std::make_unique<CapturesAhead>(m_decoder, m_helper, seconds, std::move(groups));
+        ++plansSplit;
+    } catch (const std::system_error&) {
+        m_ahead.reset();
+    }
 }
 
 }  // namespace
