@@ -990,12 +990,12 @@ bool FfmpegVideoSource::currentImage(QByteArray* dib) {
 
 // Two decoders pay where the plan has several groups of captures and no group holds more
 // frames than a decoder may keep waiting; captures close together, many per group, decode
-// faster on one decoder with its own threads. Pictures past about 8K stay on one decoder, as
-// a second one doubles the decoder's memory. Gives the first slot of each group, then the
-// slot count; empty when one decoder serves better.
+// faster on one decoder with its own threads. Pictures larger than 4K stay on one decoder:
+// a second one and the frames it keeps would add several pictures' worth of memory. Gives the first
+// slot of each group, then the slot count; empty when one decoder serves better.
 std::vector<size_t> FfmpegVideoSource::groupsWorthSplitting(
     const std::vector<double>& seconds) const {
-    constexpr int64_t kLargestPicture = 7680 * 4320;
+    constexpr int64_t kLargestPicture = 4096 * 2304;
     if (seconds.size() < 2 || !m_decoder.isOpen() || m_decoder.undecodable()) {
         return {};
     }

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThread>
 #include <cstdio>
 
 #include "common/test_support.h"
@@ -89,6 +90,57 @@ TEST(PictureMemory, OneCaptureHoldsAtMostTwoCopiesOfThePicture) {
     std::printf("JPEG: peak grew by %.2f copies\n", double(peak - before) / copy);
     // The 24-bit copy libjpeg reads is three quarters of one.
     EXPECT_LE(peak - before, copy)
+        << "peak grew by " << (peak - before) / double(copy) << " copies";
+}
+
+// Captures decoded ahead on two decoders hold decoded pictures only (three eighths of a copy
+// each here), never converted ones, and a decoder keeps at most two nobody asked for yet.
+// However far ahead the decoders run, the peak is the two copies of a capture, the second
+// decoder's frames and those four: about 5.7 copies. Holding every frame of the plan would
+// add seven copies, holding converted pictures four.
+TEST(PictureMemory, CapturesDecodedAheadHoldFewDecodedFrames) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const int width = 3840;
+    const int height = 2160;
+    const qint64 copy = qint64{width} * height * 4;
+    const QString clip = dir.filePath("intra.mkv");
+    ASSERT_TRUE(
+        runFfmpeg({"-f", "lavfi", "-i",
+                   QString("testsrc2=size=%1x%2:rate=5:duration=4").arg(width).arg(height), "-c:v",
+                   "libx264", "-preset", "ultrafast", "-g", "1", "-pix_fmt", "yuv420p", clip}));
+    auto source = createFfmpegVideoSource();
+    source->open(clip);
+    ASSERT_EQ(source->videoWidth(), width);
+    source->seek(0.0);
+    {
+        QByteArray dib;
+        ASSERT_TRUE(source->currentImage(&dib));
+    }
+    std::vector<double> plan;
+    for (int i = 1; i < 20; ++i) {
+        plan.push_back(0.2 * i);
+    }
+    qint64 before = 0;
+    qint64 peak = 0;
+    if (!resetPeak() || !readMemory(&before, &peak)) {
+        GTEST_SKIP() << "the kernel keeps no resettable peak";
+    }
+    const int splitBefore = plansSplitForTesting();
+    source->planCaptures(plan);
+    EXPECT_EQ(plansSplitForTesting(), splitBefore + 1);
+    for (const double t : plan) {
+        // Slow requests: both decoders run as far ahead as they may.
+        QThread::msleep(100);
+        source->seek(t);
+        QByteArray dib;
+        ASSERT_TRUE(source->currentImage(&dib));
+        ASSERT_TRUE(frameFromDib(dib));
+    }
+    qint64 after = 0;
+    ASSERT_TRUE(readMemory(&after, &peak));
+    std::printf("planned run: peak grew by %.2f copies\n", double(peak - before) / copy);
+    EXPECT_LE(peak - before, 7 * copy)
         << "peak grew by " << (peak - before) / double(copy) << " copies";
 }
 
