@@ -41,26 +41,35 @@ bool resetPeak() {
     return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1 && refs.flush();
 }
 
+// Makes an H.264 clip at 5 frames a second and opens it. A first capture makes the decoder's
+// pools and the converter, so that what follows measures captures alone. Null on failure.
+std::unique_ptr<VideoSource> openWarmedUp(const QString& clip, int width, int height,
+                                          double seconds, const QStringList& encoderArgs) {
+    const QString input =
+        QString("testsrc2=size=%1x%2:rate=5:duration=%3").arg(width).arg(height).arg(seconds);
+    if (!runFfmpeg(
+            QStringList{"-f", "lavfi", "-i", input, "-c:v", "libx264", "-preset", "ultrafast"} +
+            encoderArgs + QStringList{"-pix_fmt", "yuv420p", clip})) {
+        return nullptr;
+    }
+    auto source = createFfmpegVideoSource();
+    source->open(clip);
+    QByteArray dib;
+    source->seek(0.0);
+    if (source->videoWidth() != width || !source->currentImage(&dib)) {
+        return nullptr;
+    }
+    return source;
+}
+
 TEST(PictureMemory, OneCaptureHoldsAtMostTwoCopiesOfThePicture) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const int width = 4096;
     const int height = 3072;
     const qint64 copy = qint64{width} * height * 4;  // one 32-bit picture: 48 MiB
-    const QString clip = dir.filePath("large.mkv");
-    ASSERT_TRUE(
-        runFfmpeg({"-f", "lavfi", "-i",
-                   QString("testsrc2=size=%1x%2:rate=5:duration=0.6").arg(width).arg(height),
-                   "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", clip}));
-    auto source = createFfmpegVideoSource();
-    source->open(clip);
-    ASSERT_EQ(source->videoWidth(), width);
-    // A first capture makes the decoder's pools and the converter; the second is measured.
-    source->seek(0.0);
-    {
-        QByteArray dib;
-        ASSERT_TRUE(source->currentImage(&dib));
-    }
+    auto source = openWarmedUp(dir.filePath("large.mkv"), width, height, 0.6, {});
+    ASSERT_TRUE(source);
     source->seek(0.4);
     qint64 before = 0;
     qint64 peak = 0;
@@ -104,19 +113,8 @@ TEST(PictureMemory, CapturesDecodedAheadHoldFewDecodedFrames) {
     const int width = 3840;
     const int height = 2160;
     const qint64 copy = qint64{width} * height * 4;
-    const QString clip = dir.filePath("intra.mkv");
-    ASSERT_TRUE(
-        runFfmpeg({"-f", "lavfi", "-i",
-                   QString("testsrc2=size=%1x%2:rate=5:duration=4").arg(width).arg(height), "-c:v",
-                   "libx264", "-preset", "ultrafast", "-g", "1", "-pix_fmt", "yuv420p", clip}));
-    auto source = createFfmpegVideoSource();
-    source->open(clip);
-    ASSERT_EQ(source->videoWidth(), width);
-    source->seek(0.0);
-    {
-        QByteArray dib;
-        ASSERT_TRUE(source->currentImage(&dib));
-    }
+    auto source = openWarmedUp(dir.filePath("intra.mkv"), width, height, 4.0, {"-g", "1"});
+    ASSERT_TRUE(source);
     std::vector<double> plan;
     for (int i = 1; i < 20; ++i) {
         plan.push_back(0.2 * i);
