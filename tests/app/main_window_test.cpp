@@ -33,13 +33,13 @@
 #include "settings/ui/options_form.h"
 #include "widgets/folder_edit.h"
 #include "widgets/up_down.h"
+#include "window_fixture.h"
 
 namespace mx {
 namespace {
 
-// A main window and its options dialog over a temporary program folder, with every message box
-// collected instead of shown.
-class MainWindowTest : public ::testing::Test {
+// A main window and its options dialog over a temporary program folder.
+class MainWindowTest : public test::WindowFixture {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_folder.isValid());
@@ -50,19 +50,10 @@ protected:
         setHelpMessageFunction([this](const QString& text) { m_helpMessages << text; });
     }
     void TearDown() override {
+        destroyWindow();  // before the folders it may write to go
         setProgramFolderForTesting(QString());
         setUserFoldersForTesting(QString(), QString());
         setHelpMessageFunction({});
-    }
-
-    void create(QStringList arguments = {}) {
-        m_dialog.reset();  // a child of the window: goes first
-        m_form.reset();
-        m_form = std::make_unique<TForm1>(m_options, arguments);
-        m_form->showError = [this](const QString& text) { m_errors << text; };
-        m_form->showUsageBox = [this](const QString& text) { m_usages << text; };
-        m_dialog = std::make_unique<TOptionsForm>(m_options, m_form.get());
-        m_form->setOptionsForm(m_dialog.get());
     }
 
     // Runs the options dialog and presses Save or Cancel once it is shown.
@@ -80,11 +71,6 @@ protected:
 
     QStringList m_helpMessages;
     QTemporaryDir m_folder;
-    ExtractionOptions m_options;
-    std::unique_ptr<TForm1> m_form;
-    std::unique_ptr<TOptionsForm> m_dialog;  // declared after the window: destroyed first
-    QStringList m_errors;
-    QStringList m_usages;
 };
 
 TEST_F(MainWindowTest, ActivationLoadsSettingsOnceAndShowsUsageOnlyWithArguments) {

@@ -23,6 +23,7 @@
 #include "help/help_window.h"
 #include "settings/ui/options_form.h"
 #include "widgets/design_scale.h"
+#include "window_fixture.h"
 
 namespace mx {
 namespace {
@@ -44,7 +45,7 @@ bool makeActive(QWidget* window) {
 
 // The main window and its options dialog as the program entry makes them, with the help
 // module loaded and the shipped help file in the program folder.
-class WindowBehaviourTest : public ::testing::Test {
+class WindowBehaviourTest : public test::WindowFixture {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_folder.isValid());
@@ -56,8 +57,7 @@ protected:
         ASSERT_TRUE(m_module->isLoaded()) << "the CHM library is needed for these tests";
     }
     void TearDown() override {
-        m_dialog.reset();
-        m_form.reset();
+        destroyWindow();
         m_module.reset();
         for (QWidget* window : QApplication::topLevelWidgets()) {
             window->close();
@@ -67,26 +67,11 @@ protected:
         setHelpMessageFunction({});
     }
 
-    void create(QStringList arguments = {}) {
-        m_dialog.reset();  // a child of the window: goes first
-        m_form.reset();
-        m_form = std::make_unique<TForm1>(m_options, arguments);
-        m_form->showError = [this](const QString& text) { m_errors << text; };
-        m_form->showUsageBox = [this](const QString& text) { m_usages << text; };
-        m_dialog = std::make_unique<TOptionsForm>(m_options, m_form.get());
-        m_form->setOptionsForm(m_dialog.get());
-    }
-
     HelpWindow* viewer() const { return m_module->viewer()->window(); }
 
     QTemporaryDir m_folder;
     std::unique_ptr<HelpModule> m_module;
-    ExtractionOptions m_options;
-    std::unique_ptr<TForm1> m_form;
-    std::unique_ptr<TOptionsForm> m_dialog;
     QStringList m_helpMessages;
-    QStringList m_errors;
-    QStringList m_usages;
 };
 
 TEST_F(WindowBehaviourTest, ClosingTheMainWindowClosesTheViewerAndEndsTheProgram) {

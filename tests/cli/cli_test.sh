@@ -7,18 +7,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen
 
-passed=0
-failed=0
-check() {  # check <description> <command...>: passes when the command succeeds
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $what" >&2
-    fi
-}
+source "$(dirname "$0")/../common/checks.sh"
 
 # run <args...>: runs the tool with stdout, stderr and the exit code kept in $work.
 run() {
@@ -231,5 +220,4 @@ else
     echo "SKIPPED: full disk checks (cannot mount a tmpfs here: needs root)"
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+report_checks

@@ -11,18 +11,7 @@ export QT_QPA_PLATFORM=offscreen
 export HOME="$work/home" PARALLEL=--will-cite  # no citation notice, no ~/.parallel of the user
 mkdir -p "$HOME"
 
-passed=0
-failed=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $what" >&2
-    fi
-}
+source "$(dirname "$0")/../common/checks.sh"
 if ! command -v parallel >/dev/null; then
     echo "FAILED: GNU parallel is not installed (Debian package parallel)" >&2
     exit 1
@@ -61,5 +50,4 @@ check "the text file was not taken" bash -c "! grep -q notes '$work/frames.log'"
 check "every run ends with Extract complete." \
     test "$(grep -c $'\tExtract complete.$' "$work/out")" = 4
 
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+report_checks

@@ -1,5 +1,7 @@
 #include "common/media_clips.h"
 
+#include <gtest/gtest.h>
+
 #include <QtEndian>
 #include <cmath>
 #include <cstdint>
@@ -107,6 +109,29 @@ QImage imageFromDib(const QByteArray& dib) {
                     static_cast<size_t>(stride));
     }
     return image;
+}
+
+const char kQuadrantsFilter[] =
+    "format=gbrp,"
+    "geq=r='if(lt(Y,H/2),if(lt(X,W/2),255,0),if(lt(X,W/2),0,255))':"
+    "g='if(lt(Y,H/2),if(lt(X,W/2),0,255),if(lt(X,W/2),0,255))':"
+    "b='if(lt(Y,H/2),0,255)'";
+
+void expectQuadrants(const QImage& image, int tolerance) {
+    ASSERT_FALSE(image.isNull());
+    const struct {
+        double x, y;
+        QRgb colour;
+    } patches[] = {{0.25, 0.25, qRgb(255, 0, 0)},
+                   {0.75, 0.25, qRgb(0, 255, 0)},
+                   {0.25, 0.75, qRgb(0, 0, 255)},
+                   {0.75, 0.75, qRgb(255, 255, 255)}};
+    for (const auto& patch : patches) {
+        const QRgb got = image.pixel(int(patch.x * image.width()), int(patch.y * image.height()));
+        EXPECT_NEAR(qRed(got), qRed(patch.colour), tolerance) << patch.x << "," << patch.y;
+        EXPECT_NEAR(qGreen(got), qGreen(patch.colour), tolerance) << patch.x << "," << patch.y;
+        EXPECT_NEAR(qBlue(got), qBlue(patch.colour), tolerance) << patch.x << "," << patch.y;
+    }
 }
 
 }  // namespace mx::test

@@ -29,6 +29,12 @@ bool makeIndexedClip(const QString& path, const IndexedClip& clip = {});
 int readFrameIndex(const QImage& image);
 int readFrameIndex(const QByteArray& dib);
 
+// A filter that paints the picture in quadrants red, green / blue, white (in RGB, before any
+// conversion to YUV), so that a picture upside down, mirrored or with its colours swapped shows.
+extern const char kQuadrantsFilter[];
+// Checks the centres of the quadrants of such a picture, each channel within tolerance.
+void expectQuadrants(const QImage& image, int tolerance);
+
 // A deep copy of a packed 32-bit BI_RGB DIB (bottom-up or top-down) as an RGB32 image; a null
 // image when the header is not one of those or the buffer is too short.
 QImage imageFromDib(const QByteArray& dib);

@@ -1,6 +1,7 @@
 #include "i18n_test_util.h"
 
 #include "common/test_support.h"
+#include "core/error.h"
 
 #include <gtest/gtest.h>
 #include <QFileInfo>
@@ -34,6 +35,15 @@ void FakeController::applyTranslation(const TLxLang_CompTranslation* section, in
     if (onApply) {
         onApply();
     }
+}
+
+QString errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& error) {
+        return error.message();
+    }
+    return {};
 }
 
 }  // namespace mx::test

@@ -19,6 +19,9 @@ QByteArray ansiFile(const QString& text, int codePage);
 // Writes `bytes` to dir/name and returns the path; fails the test when it cannot.
 QString putFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes);
 
+// The message of the Error that action throws; empty when it throws none.
+QString errorOf(const std::function<void()>& action);
+
 // A controller as the manager sees it, recording what happened to it.
 class FakeController : public LanguageControllerLink {
 public:

@@ -10,17 +10,9 @@
 namespace mx {
 namespace {
 
+using test::errorOf;
 using test::FakeController;
 using test::putFile;
-
-QString errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.message();
-    }
-    return {};
-}
 
 std::vector<LangId> languageIds(const TLxLanguageManager& manager) {
     std::vector<LangId> ids;

@@ -14,16 +14,8 @@
 namespace mx {
 namespace {
 
+using test::errorOf;
 using test::putFile;
-
-QString errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.message();
-    }
-    return QStringLiteral("no error");
-}
 
 // A file of `size` bytes that starts with `head` and is a hole after it: no disk space, but
 // reading it whole would take gigabytes of memory.

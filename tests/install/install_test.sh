@@ -18,18 +18,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
-check() {  # check <description> <command...>: passes when the command succeeds
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $what" >&2
-    fi
-}
+source "$(dirname "$0")/../common/checks.sh"
 skip() { echo "SKIPPED: $*"; }
 
 # --- cmake --install: the Filesystem Hierarchy Standard layout --------------------------------
@@ -203,5 +192,4 @@ else
     check "the window wrote no warnings" bash -c "! grep -v XDG_RUNTIME_DIR '$work/gui.log' | grep -q ."
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+report_checks

@@ -230,10 +230,7 @@ TEST_F(VideoSourceTest, ClosingInTheMiddleOfAPlanStopsBothDecoders) {
 
 TEST_F(VideoSourceTest, PictureIsAPackedBottomUpDibWithColoursKept) {
     // Quadrants red, green / blue, white, so a picture upside down or mirrored shows.
-    const QString rgb =
-        "format=gbrp,geq=r='if(lt(Y,H/2),if(lt(X,W/2),255,0),if(lt(X,W/2),0,255))':"
-        "g='if(lt(Y,H/2),if(lt(X,W/2),0,255),if(lt(X,W/2),0,255))':"
-        "b='if(lt(Y,H/2),0,255)'";
+    const QString rgb = kQuadrantsFilter;
     struct Case {
         const char* name;
         int width;
@@ -283,20 +280,7 @@ TEST_F(VideoSourceTest, PictureIsAPackedBottomUpDibWithColoursKept) {
         // The unused fourth byte is documented as 255.
         EXPECT_EQ(static_cast<uchar>(dib[40 + 3]), 255);
 
-        const QImage image = imageFromDib(dib);
-        const struct {
-            double x, y;
-            QRgb colour;
-        } patches[] = {{0.25, 0.25, qRgb(255, 0, 0)},
-                       {0.75, 0.25, qRgb(0, 255, 0)},
-                       {0.25, 0.75, qRgb(0, 0, 255)},
-                       {0.75, 0.75, qRgb(255, 255, 255)}};
-        for (const auto& patch : patches) {
-            const QRgb got = image.pixel(int(patch.x * c.width), int(patch.y * c.height));
-            EXPECT_NEAR(qRed(got), qRed(patch.colour), 8) << patch.x << "," << patch.y;
-            EXPECT_NEAR(qGreen(got), qGreen(patch.colour), 8) << patch.x << "," << patch.y;
-            EXPECT_NEAR(qBlue(got), qBlue(patch.colour), 8) << patch.x << "," << patch.y;
-        }
+        expectQuadrants(imageFromDib(dib), 8);
     }
 }
 
