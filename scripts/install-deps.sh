@@ -4,17 +4,19 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build build-essential pkg-config git
+    cmake ninja-build build-essential pkg-config git ccache
     qt6-base-dev
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
-    libjpeg62-turbo-dev libicu-dev libmspack-dev libmspack0
+    libjpeg62-turbo-dev libwebp-dev libicu-dev libmspack-dev libmspack0
     fonts-wine libgtest-dev ffmpeg
     # fuzz targets: clang with libFuzzer and the sanitizer runtimes
     clang libclang-rt-14-dev
     # window tests and screenshots, benchmarks against other tools
     xvfb xauth ffmpegthumbnailer python3-pil hyperfine
     # the installed layout and the Debian package: checks, dependencies, driving the window
-    desktop-file-utils appstream dpkg-dev file man-db xdotool
+    desktop-file-utils appstream dpkg-dev file man-db xdotool lintian
+    # the console tool's shell completions are loaded by the shells themselves
+    bash-completion zsh
     # reading the committed help file back to compare it with its sources
     p7zip-full
     # spreading the console tool over all cores
