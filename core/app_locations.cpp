@@ -50,6 +50,28 @@ bool isFolder(const QByteArray& path) {
     return ::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// Makes each missing folder of path, the shortest prefix first and path itself last, with mode
+// (less the umask). False, with errno set, when one cannot be made.
+bool makeFolderChain(const QByteArray& path, mode_t mode) {
+    for (qsizetype slash = path.indexOf('/', 1);; slash = path.indexOf('/', slash + 1)) {
+        const QByteArray folder = slash < 0 ? path : path.left(slash);
+        if (!folder.isEmpty() && !folder.endsWith('/') && !isFolder(folder) &&
+            ::mkdir(folder.constData(), mode) != 0) {
+            // Something that is not a folder stands in the way (made by another process, the
+            // folder is fine).
+            if (errno == EEXIST && !isFolder(folder)) {
+                errno = ENOTDIR;
+            }
+            if (errno != EEXIST) {
+                return false;
+            }
+        }
+        if (slash < 0) {
+            return true;
+        }
+    }
+}
+
 }  // namespace
 
 QString installedDataFolder() {
@@ -103,21 +125,11 @@ QString locateDataFile(const QString& name) {
 bool makeParentFolders(const QString& filePath) {
     const QByteArray path = encodeNativePath(filePath);
     const qsizetype end = path.lastIndexOf('/');
-    if (end <= 0) {
-        return true;
-    }
-    // Each prefix ending before a '/', shortest first.
-    for (qsizetype slash = path.indexOf('/', 1); slash != -1 && slash <= end;
-         slash = path.indexOf('/', slash + 1)) {
-        const QByteArray folder = path.left(slash);
-        if (folder.endsWith('/') || isFolder(folder)) {
-            continue;
-        }
-        if (::mkdir(folder.constData(), 0700) != 0 && !(errno == EEXIST && isFolder(folder))) {
-            return false;
-        }
-    }
-    return true;
+    return end <= 0 || makeFolderChain(path.left(end), 0700);
+}
+
+bool makeFolders(const QString& folder) {
+    return makeFolderChain(encodeNativePath(folder), 0777);
 }
 
 }  // namespace mx

@@ -36,5 +36,8 @@ QString locateDataFile(const QString& name);
 // Creates the folders leading to filePath that do not exist yet (new ones readable by the owner
 // only, as the configuration folders of a user should be). False when one cannot be made.
 bool makeParentFolders(const QString& filePath);
+// Creates a folder and the folders leading to it that do not exist yet, as `mkdir -p` does,
+// with the user's umask. False, with errno set, when one cannot be made.
+bool makeFolders(const QString& folder);
 
 }  // namespace mx
