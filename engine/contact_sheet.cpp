@@ -127,11 +127,7 @@ void ContactSheet::finish(const QString& name, const QString& format, VideoSourc
         painter.setFont(tahomaFont(14));
         drawTextAt(painter, 10, 5, header, Qt::white);
     }
-    if (format == QLatin1String("bmp")) {
-        saveImageAsBmp(m_picture, name + QStringLiteral(".bmp"), 24);
-    } else if (format == QLatin1String("jpg")) {
-        saveImageAsJpeg(m_picture, name + QStringLiteral(".jpg"), m_options.jpgTrackBar());
-    }
+    saveImageAs(m_picture, name, format, m_options.jpgTrackBar(), 24);
     m_picture = QImage();
 }
 

@@ -30,8 +30,8 @@ public:
     void addTile(const QImage& frame);
 
     // Logs "save-" + name, adds the header band (duration and picture size read again from
-    // the source) and saves the sheet as name + "." + format ("bmp" or "jpg", the JPEG quality
-    // read from jpgTrackBar; BMP files have 24 bits per pixel). An empty format saves nothing.
+    // the source) and saves the sheet as name + "." + format by saveImageAs (the quality read
+    // from jpgTrackBar; BMP files have 24 bits per pixel). An empty format saves nothing.
     // Nothing is saved either, with a log row that says why, when no capture formed a name
     // (an abort before the first) or the sheet has no size (rbAutoWidth unchecked at set-up,
     // or a video without a picture size). Throws Error when the file cannot be written.

@@ -37,6 +37,9 @@ public:
     // See FrameOutput::setSaveSize.
     void setSaveSize(int width, int height) { m_output.setSaveSize(width, height); }
 
+    // See FrameOutput::setFormatOverride.
+    void setFormatOverride(const QString& format) { m_output.setFormatOverride(format); }
+
 private:
     EngineHost& m_host;
     ExtractionOptions& m_options;

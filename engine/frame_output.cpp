@@ -39,6 +39,9 @@ void FrameOutput::beginFile(const QString& sourcePath) {
     if (m_options.BMPBtn()) {
         m_format = QStringLiteral("bmp");
     }
+    if (!m_formatOverride.isEmpty()) {
+        m_format = m_formatOverride;
+    }
     m_sourcePath = sourcePath;
     m_fileName = sourceFileName(sourcePath);
     m_baseName = sourceBaseName(m_fileName);
@@ -99,7 +102,7 @@ void FrameOutput::saveFrame(const CapturedFrame& frame) const {
     if (!(m_options.rbFrameFile() || m_options.rbEverSec()) || !m_options.rbAutoWidth()) {
         return;
     }
-    if (m_format != QLatin1String("bmp") && m_format != QLatin1String("jpg")) {
+    if (!isImageFormat(m_format)) {
         return;
     }
     if (m_saveWidth > 0 || m_saveHeight > 0) {
@@ -108,17 +111,12 @@ void FrameOutput::saveFrame(const CapturedFrame& frame) const {
         QImage scaled;
         ResampleBitmap(size.width(), size.height(), ResampleFilter::Lanczos3, 0, frame.image,
                        scaled);
-        if (m_format == QLatin1String("bmp")) {
-            saveImageAsBmp(scaled, m_name + QStringLiteral(".bmp"), frame.bitsPerPixel);
-        } else {
-            saveImageAsJpeg(scaled, m_name + QStringLiteral(".jpg"), m_options.jpgTrackBar());
-        }
-        return;
-    }
-    if (m_format == QLatin1String("bmp")) {
+        saveImageAs(scaled, m_name, m_format, m_options.jpgTrackBar(), frame.bitsPerPixel);
+    } else if (m_format == QLatin1String("bmp")) {
+        // The frame's own DIB, in the pixel format it was captured in.
         writeFileReplacing(m_name + QStringLiteral(".bmp"), frame.bmpFileBytes());
     } else {
-        saveImageAsJpeg(frame.image, m_name + QStringLiteral(".jpg"), m_options.jpgTrackBar());
+        saveImageAs(frame.image, m_name, m_format, m_options.jpgTrackBar(), frame.bitsPerPixel);
     }
 }
 

@@ -20,7 +20,7 @@ QString sourceFolder(const QString& sourcePath);
 inline constexpr const char* kWatermark = "www.moxelby.example";
 
 // Turns each capture into an output name, a log row, an optional text overlay and a saved
-// BMP or JPEG file. One object lives as long as the engine: the output format of a file
+// image file. One object lives as long as the engine: the output format of a file
 // whose format buttons are both clear is that of the previous file.
 class FrameOutput {
 public:
@@ -38,7 +38,7 @@ public:
     // checked; otherwise leaves the frame as grabbed.
     void drawOverlay(CapturedFrame& frame, double position) const;
 
-    // Saves the frame as name + ".bmp" or ".jpg" when (rbFrameFile or rbEverSec) and
+    // Saves the frame as name + "." + format (see saveImageAs) when (rbFrameFile or rbEverSec) and
     // rbAutoWidth are checked and the format is not empty. Throws Error naming the file when
     // it cannot be written.
     void saveFrame(const CapturedFrame& frame) const;
@@ -47,6 +47,10 @@ public:
     // resampler before it is written. A size of 0 on one side keeps the aspect ratio from the
     // other; 0 on both sides saves frames at their captured size, the default.
     void setSaveSize(int width, int height);
+
+    // A format ("bmp", "jpg", "png" or "webp") that beginFile takes over the format buttons,
+    // for frames and sheets; empty, the default, leaves the choice to the buttons.
+    void setFormatOverride(const QString& format) { m_formatOverride = format; }
 
     const QString& name() const { return m_name; }
     const QString& format() const { return m_format; }
@@ -61,6 +65,7 @@ private:
     QString m_targetFolder;
     QString m_name;
     QString m_format;
+    QString m_formatOverride;
     int m_saveWidth = 0;
     int m_saveHeight = 0;
 };

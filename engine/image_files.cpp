@@ -5,7 +5,10 @@
 #include <cstdio>
 
 #include <jpeglib.h>
+#include <webp/encode.h>
 
+#include <QBuffer>
+#include <QImageWriter>
 #include <QtEndian>
 #include <csetjmp>
 #include <cstdlib>
@@ -50,6 +53,10 @@ struct JpegErrorManager {
 
 struct FreeDeleter {
     void operator()(unsigned char* p) const { std::free(p); }
+};
+
+struct WebPDeleter {
+    void operator()(uint8_t* p) const { WebPFree(p); }
 };
 
 // The one function with a setjmp region: nothing with a destructor lives in it, so the jump
@@ -159,13 +166,59 @@ QByteArray encodeJpeg(const QImage& image, int quality) {
     return QByteArray(reinterpret_cast<const char*>(out), static_cast<qsizetype>(outSize));
 }
 
-void saveImageAsBmp(const QImage& image, const QString& path, int bitsPerPixel) {
-    writeFileReplacing(path, bmpFile(dibHeader(image.width(), image.height(), bitsPerPixel),
-                                     dibPixels(image, bitsPerPixel)));
+QByteArray encodePng(const QImage& image) {
+    // Qt writes 8-bit RGB without alpha for this format: the pixels of the 24-bit BMP.
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QImageWriter writer(&buffer, "png");
+    if (rgb.isNull() || !writer.write(rgb)) {
+        throw Error(QStringLiteral("PNG encoding failed: ") + writer.errorString());
+    }
+    return bytes;
 }
 
-void saveImageAsJpeg(const QImage& image, const QString& path, int quality) {
-    writeFileReplacing(path, encodeJpeg(image, quality));
+QByteArray encodeWebp(const QImage& image, int quality) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    if (rgb.isNull() || rgb.width() > WEBP_MAX_DIMENSION || rgb.height() > WEBP_MAX_DIMENSION) {
+        throw Error(QStringLiteral("WebP encoding failed: a picture of %1 x %2 pixels is beyond "
+                                   "WebP's limit of %3 pixels a side")
+                        .arg(rgb.width())
+                        .arg(rgb.height())
+                        .arg(WEBP_MAX_DIMENSION));
+    }
+    uint8_t* out = nullptr;
+    const std::size_t size =
+        WebPEncodeRGB(rgb.constBits(), rgb.width(), rgb.height(), int(rgb.bytesPerLine()),
+                      float(qBound(0, quality, 100)), &out);
+    const std::unique_ptr<uint8_t, WebPDeleter> owner(out);
+    if (size == 0) {
+        throw Error(QStringLiteral("WebP encoding failed"));
+    }
+    return QByteArray(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
+}
+
+bool isImageFormat(const QString& format) {
+    return format == QLatin1String("bmp") || format == QLatin1String("jpg") ||
+           format == QLatin1String("png") || format == QLatin1String("webp");
+}
+
+void saveImageAs(const QImage& image, const QString& name, const QString& format, int quality,
+                 int bitsPerPixel) {
+    QByteArray bytes;
+    if (format == QLatin1String("bmp")) {
+        bytes = bmpFile(dibHeader(image.width(), image.height(), bitsPerPixel),
+                        dibPixels(image, bitsPerPixel));
+    } else if (format == QLatin1String("jpg")) {
+        bytes = encodeJpeg(image, quality);
+    } else if (format == QLatin1String("png")) {
+        bytes = encodePng(image);
+    } else if (format == QLatin1String("webp")) {
+        bytes = encodeWebp(image, quality);
+    } else {
+        return;
+    }
+    writeFileReplacing(name + QLatin1Char('.') + format, bytes);
 }
 
 }  // namespace mx

@@ -28,9 +28,21 @@ QByteArray bmpFile(const QByteArray& dibHeaderPart, const QByteArray& pixels);
 // the given quality (0..100). Throws Error when the encoder fails; never ends the process.
 QByteArray encodeJpeg(const QImage& image, int quality);
 
-// Saves an image as a bottom-up BMP file of 24 or 32 bits per pixel, or as a JPEG file of the
-// given quality, with the rules of writeFileReplacing.
-void saveImageAsBmp(const QImage& image, const QString& path, int bitsPerPixel);
-void saveImageAsJpeg(const QImage& image, const QString& path, int quality);
+// The image as a lossless PNG of 24-bit colour (the pixels a BMP of it holds). Throws Error
+// when the encoder fails.
+QByteArray encodePng(const QImage& image);
+
+// The image as a lossy WebP of the given quality (0..100), through libwebp. Throws Error when
+// the encoder fails, for example on a side longer than WebP can carry (16383 pixels).
+QByteArray encodeWebp(const QImage& image, int quality);
+
+// True for the formats saveImageAs writes: "bmp", "jpg", "png" and "webp".
+bool isImageFormat(const QString& format);
+
+// Saves an image as name + "." + format with the rules of writeFileReplacing: a bottom-up BMP
+// of 24 or 32 bits per pixel, a JPEG or WebP of the given quality, or a PNG. Any other format
+// saves nothing.
+void saveImageAs(const QImage& image, const QString& name, const QString& format, int quality,
+                 int bitsPerPixel);
 
 }  // namespace mx

@@ -5,6 +5,9 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QTemporaryDir>
+#include <memory>
+
+#include <webp/decode.h>
 
 #include "common/test_support.h"
 #include "core/error.h"
@@ -237,6 +240,38 @@ TEST_F(FrameOutputTest, JpegIsBaselineWithTheQualityOfTheTrackBar) {
     ASSERT_TRUE(decoded.loadFromData(jpeg, "JPG"));
     EXPECT_EQ(decoded.size(), QSize(40, 24));
     EXPECT_NEAR(qGray(decoded.pixel(20, 12)), 90, 3);
+}
+
+TEST_F(FrameOutputTest, FormatOverrideWritesPngOfTheSamePixelsAndWebpThatLibwebpDecodes) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    options.setText(OptionField::pathEdit, dir.path());
+    options.setFlag(OptionField::rbAutoWidth, true);
+    options.setFlag(OptionField::BMPBtn, true);
+    CapturedFrame frame = greyFrame(40, 24, 90);
+    frame.image.setPixel(3, 2, qRgb(250, 10, 120));
+    for (const char* format : {"png", "webp"}) {
+        output.setFormatOverride(QString::fromLatin1(format));
+        output.beginFile("/video/clip.avi");
+        output.nameCapture(1, 1);
+        output.saveFrame(frame);
+    }
+    QImage png;
+    ASSERT_TRUE(png.loadFromData(readFile(dir.filePath("clip.png")), "PNG"));
+    EXPECT_EQ(png.format(), QImage::Format_RGB32) << "no alpha channel";
+    EXPECT_EQ(png, frame.image.convertToFormat(QImage::Format_RGB32));
+
+    const QByteArray webp = readFile(dir.filePath("clip.webp"));
+    int width = 0;
+    int height = 0;
+    const std::unique_ptr<uint8_t, decltype(&WebPFree)> rgb(
+        WebPDecodeRGB(reinterpret_cast<const uint8_t*>(webp.constData()), webp.size(), &width,
+                      &height),
+        &WebPFree);
+    ASSERT_TRUE(rgb);
+    EXPECT_EQ(QSize(width, height), QSize(40, 24));
+    EXPECT_NEAR(rgb.get()[(12 * 40 + 20) * 3], 90, 4);
+    EXPECT_THROW(encodeWebp(QImage(16384, 1, QImage::Format_RGB32), 75), Error);
 }
 
 // Saves one BMP capture into folder and expects the error naming the file.
