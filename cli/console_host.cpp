@@ -57,7 +57,9 @@ void ConsoleHost::drawProgress() {
 
 void ConsoleHost::reportProblem(const QByteArray& line) {
     wipeProgress();
-    std::fflush(m_out);
+    if (m_out) {
+        std::fflush(m_out);
+    }
     std::fputs((line + '\n').constData(), stderr);
     std::fflush(stderr);
     drawProgress();
@@ -93,6 +95,9 @@ void ConsoleHost::setOverallProgressPos(int position) {
 }
 
 void ConsoleHost::logMessage(const QString& text) {
+    if (!m_out) {
+        return;
+    }
     wipeProgress();
     const QString row = ActivityLog::currentDateText() + QLatin1Char('\t') +
                         ActivityLog::currentTimeText() + QLatin1Char('\t') + displayPath(text) +

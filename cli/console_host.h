@@ -7,9 +7,9 @@
 namespace mx::cli {
 
 // The batch run's window on a terminal: every log row goes to the output as date TAB time
-// TAB text. When `progress` is given (standard error, when it is a terminal), a live line there
-// shows the overall and the per-file progress; it is wiped before each log row and drawn again
-// after it.
+// TAB text (none when `out` is null). When `progress` is given (standard error, when it is a
+// terminal), a live line there shows the overall and the per-file progress; it is wiped before each
+// log row and drawn again after it.
 class ConsoleHost : public BatchHost {
 public:
     explicit ConsoleHost(std::FILE* out = stdout, std::FILE* progress = nullptr)

@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <memory>
 
@@ -13,14 +15,17 @@
 #include "cli/job_sources.h"
 #include "core/abort_flag.h"
 #include "core/allocator_tuning.h"
+#include "core/app_locations.h"
 #include "core/error.h"
 #include "core/native_path.h"
+#include "core/read_file.h"
 #include "engine/batch_run.h"
 #include "engine/extraction_engine.h"
 #include "engine/ffmpeg/ffmpeg_video_source.h"
 #include "joblist/job_list.h"
 #include "joblist/job_list_file.h"
 #include "settings/extraction_options.h"
+#include "settings/settings_file.h"
 
 namespace mx::cli {
 namespace {
@@ -44,30 +49,61 @@ QStringList nativeArguments(int argc, char** argv) {
     return args;
 }
 
+// The record a run of files uses: the plain run's options (or the settings file's with
+// --settings), then the count, the format and -o as given, then the options in their order.
 void applyOptions(ExtractionOptions& options, const SingleFileRun& run) {
-    options.setFlag(run.format == QLatin1String("bmp") ? OptionField::BMPBtn : OptionField::JPGBtn,
-                    true);
-    options.setFlag(OptionField::rbFrameFile, true);
-    options.setFlag(OptionField::rbProport, true);
-    options.setFlag(OptionField::rbAutoWidth, true);
-    options.setFlag(OptionField::chkAddNumber, true);
-    options.setFlag(OptionField::chkFolder, false);
-    options.setFlag(OptionField::chkSec, false);
-    options.setFlag(OptionField::chktime, false);
-    options.setFlag(OptionField::chkFilename, false);
-    options.setJpgTrackBar(75);
-    options.setText(OptionField::FrameNumberEdit, QString::number(run.frames));
-    options.setText(OptionField::pathEdit, run.outputDir);
+    if (run.settingsFile) {
+        const QString file = run.settingsFile->isEmpty() ? settingsFilePath() : *run.settingsFile;
+        // LoadSettings would take a missing file for the defaults, which save nothing.
+        if (const ReadableFile opened = openRegularFile(file); !opened) {
+            throw Error(QStringLiteral("Cannot read the settings file %1: %2")
+                            .arg(file, opened.errorText()));
+        }
+        LoadSettings(options, file);
+    } else {
+        options.setFlag(OptionField::rbFrameFile, true);
+        options.setFlag(OptionField::rbProport, true);
+        options.setFlag(OptionField::rbAutoWidth, true);
+        options.setFlag(OptionField::chkAddNumber, true);
+        options.setFlag(OptionField::chkFolder, false);
+        options.setFlag(OptionField::chkSec, false);
+        options.setFlag(OptionField::chktime, false);
+        options.setFlag(OptionField::chkFilename, false);
+        options.setJpgTrackBar(75);
+        options.setText(OptionField::pathEdit, run.outputDir);
+    }
+    if (run.outputGiven) {
+        options.setText(OptionField::pathEdit, run.outputDir);
+    }
+    if (run.format == QLatin1String("bmp")) {
+        options.setFlag(OptionField::BMPBtn, true);
+    } else if (run.format == QLatin1String("jpg")) {
+        options.setFlag(OptionField::JPGBtn, true);
+    }
+    if (run.frames) {
+        options.setText(OptionField::FrameNumberEdit, QString::number(*run.frames));
+    }
+    for (const auto& edit : run.edits) {
+        edit(options);
+    }
 }
+
+struct EngineExtras {
+    int width = 0;
+    int height = 0;
+    QString format;  // a format the window's buttons do not offer, or empty
+    bool quiet = false;
+};
 
 // Runs the jobs as the window's "Start extract" does, each file through the engine, with the
 // options as they stand. A job that gives none of its frames is named on standard error and
 // makes the exit code 1; the run goes on with the next one. Returns the exit code.
-int runJobs(const JobList& jobs, ExtractionOptions& options, int width = 0, int height = 0) {
-    ConsoleHost host(stdout, progressTerminal());
+int runJobs(const JobList& jobs, ExtractionOptions& options, const EngineExtras& extras) {
+    ConsoleHost host(extras.quiet ? nullptr : stdout, progressTerminal());
     FrameTally tally;
     ExtractionEngine engine(host, options, tally.wrap(createFfmpegVideoSource));
-    engine.setSaveSize(width, height);
+    engine.setSaveSize(extras.width, extras.height);
+    engine.setFormatOverride(extras.format);
     bool anyFailed = false;
     BatchRun(
         host, jobs, [] {},
@@ -76,7 +112,8 @@ int runJobs(const JobList& jobs, ExtractionOptions& options, int width = 0, int 
             engine.run(path);
             if (tally.gaveNoFrames() && !AbortFlag.load()) {
                 anyFailed = true;
-                host.reportProblem((QStringLiteral("No frames from ") + displayPath(path)).toUtf8());
+                host.reportProblem(
+                    (QStringLiteral("No frames from ") + displayPath(path)).toUtf8());
             }
         });
     if (AbortFlag.load()) {
@@ -92,7 +129,18 @@ int runSingleFile(const SingleFileRun& run) {
     for (const QString& path : expandSourceArguments(run.files)) {
         jobs.add(path);
     }
-    return runJobs(jobs, options, run.width, run.height);
+    if (!run.saveList.isEmpty()) {
+        writeJobListFile(run.saveList, jobs, options);
+        return 0;
+    }
+    if (run.outputGiven && !options.chkFolder() && !makeFolders(run.outputDir)) {
+        throw Error(QStringLiteral("Cannot create folder %1: %2")
+                        .arg(run.outputDir, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    const bool buttonFormat = run.format.isEmpty() || run.format == QLatin1String("bmp") ||
+                              run.format == QLatin1String("jpg");
+    return runJobs(jobs, options,
+                   {run.width, run.height, buttonFormat ? QString() : run.format, run.quiet});
 }
 
 int runJobList(const JobListRun& run) {
@@ -101,7 +149,9 @@ int runJobList(const JobListRun& run) {
     if (!readJobListFile(run.listFile, jobs, options).optionsFound) {
         throw Error(QStringLiteral("The job list %1 ends before its options").arg(run.listFile));
     }
-    return runJobs(jobs, options);
+    EngineExtras extras;
+    extras.quiet = run.quiet;
+    return runJobs(jobs, options, extras);
 }
 
 // Qt warns on standard error when the session has no runtime folder (as under cron, ssh or a
