@@ -43,6 +43,8 @@ for page in mx_cons mxextractor; do
             "test -z \"\$(LANG=C man --warnings -E UTF-8 -l '$prefix/share/man/man1/$page.1.gz' 2>&1 >/dev/null)\""
     fi
 done
+check "the bash completion" test -f "$prefix/share/bash-completion/completions/mx_cons"
+check "the zsh completion" test -f "$prefix/share/zsh/vendor-completions/_mx_cons"
 desktop="$prefix/share/applications/$id.desktop"
 check "the desktop entry passes desktop-file-validate" \
     bash -c "out=\$(desktop-file-validate '$desktop' 2>&1) && test -z \"\$out\" || { echo \"\$out\"; false; }"
@@ -62,7 +64,7 @@ deb=$(ls "$work"/package/*.deb 2>/dev/null | head -n 1)
 check "cpack made a package" test -n "$deb"
 depends=$(dpkg-deb -f "$deb" Depends 2>/dev/null)
 for library in libqt6core6 libqt6gui6 libqt6widgets6 libavformat59 libavcodec59 libswscale6 \
-    libjpeg62-turbo libicu72 libmspack0 qt6-qpa-plugins; do
+    libjpeg62-turbo libwebp7 libicu72 libmspack0 qt6-qpa-plugins; do
     check "Depends names $library" bash -c "grep -q '\\b$library\\b' <<<'$depends'"
 done
 dpkg-deb -c "$deb" >"$work/contents" 2>&1
