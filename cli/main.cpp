@@ -130,7 +130,13 @@ int runSingleFile(const SingleFileRun& run) {
         jobs.add(path);
     }
     if (!run.saveList.isEmpty()) {
-        writeJobListFile(run.saveList, jobs, options);
+        try {
+            writeJobListFile(run.saveList, jobs, options);
+        } catch (const Error& e) {
+            // The window's dialog shows the file; a terminal needs its name in the message.
+            throw Error(
+                QStringLiteral("Cannot write the job list %1: %2").arg(run.saveList, e.message()));
+        }
         return 0;
     }
     if (run.outputGiven && !options.chkFolder() && !makeFolders(run.outputDir)) {

@@ -260,6 +260,9 @@ check "but still the error line" test "$(cat "$work/err")" = "No frames from $wo
 check "and the frames" test -s "$work/quiet/clip_00001.jpg"
 run --quiet "$work/jobs.mxl"
 check "a job list runs quietly too" test "$(cat "$work/rc")" = 0 -a ! -s "$work/out"
+run "$clip" 1 jpg --save-list "$work/nowhere/jobs.mxl"
+check "a job list that cannot be written is named" \
+    test "$(cat "$work/rc") $(cat "$work/err")" = "1 Cannot write the job list $work/nowhere/jobs.mxl: Path not found"
 # After --, every word is a file.
 (cd "$work/quiet" && run -q 50 -- --help 1 jpg)
 check "-- ends the options" test "$(cat "$work/err")" = "No frames from --help"
