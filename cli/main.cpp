@@ -27,7 +27,6 @@ namespace {
 
 constexpr int kExitUsage = 2;
 constexpr int kExitError = 1;
-constexpr int kExitInterrupted = 130;
 
 // Messages may name paths; their bytes that are not text are shown with stand-ins.
 void printText(std::FILE* stream, const QString& text) {
@@ -76,11 +75,12 @@ int runJobs(const JobList& jobs, ExtractionOptions& options, int width = 0, int 
             engine.run(path);
             if (tally.gaveNoFrames() && !AbortFlag.load()) {
                 anyFailed = true;
-                host.reportProblem((QStringLiteral("No frames from ") + displayPath(path)).toUtf8());
+                host.reportProblem(
+                    (QStringLiteral("No frames from ") + displayPath(path)).toUtf8());
             }
         });
     if (AbortFlag.load()) {
-        return kExitInterrupted;
+        return interruptedExitCode();
     }
     return anyFailed ? kExitError : 0;
 }
