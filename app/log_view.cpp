@@ -1,7 +1,9 @@
 #include "app/log_view.h"
 
+#include <QDate>
 #include <QHeaderView>
 #include <QStyle>
+#include <QTime>
 #include <algorithm>
 
 #include "core/activity_log.h"
@@ -11,6 +13,34 @@ namespace mx {
 namespace {
 
 constexpr char kDesignWidthsProperty[] = "mxDesignWidths";
+
+// Widens the date and time columns' designed widths to the widest texts the regional formats
+// give: the design's 81 pixels hold an English date and time, not "23時59分59秒".
+void fitClockColumns(QTableWidget* view) {
+    QVariantList widths = view->property(kDesignWidthsProperty).toList();
+    const QFontMetrics metrics(view->font());
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    auto widest = [&](const QStringList& texts) {
+        int width = 0;
+        for (const QString& text : texts) {
+            width = std::max(width, metrics.horizontalAdvance(text) + 2 * margin + 1);
+        }
+        return width;
+    };
+    QStringList dates;
+    for (const int month : {1, 5, 9, 12}) {
+        dates << ActivityLog::dateText(QDate(2000, month, 28));
+    }
+    QStringList times;
+    for (const int hour : {0, 10, 12, 23}) {
+        times << ActivityLog::timeText(QTime(hour, 58, 58));
+    }
+    const int needed[] = {widest(dates), widest(times)};
+    for (int column = 0; column < 2 && column < widths.size(); ++column) {
+        widths[column] = std::max(widths[column].toInt(), needed[column]);
+    }
+    view->setProperty(kDesignWidthsProperty, widths);
+}
 
 }  // namespace
 
@@ -61,6 +91,7 @@ LogView::LogView(ActivityLog& log, QWidget* parent) : QTableWidget(parent), m_lo
     setObjectName(QStringLiteral("lvLog"));
     setUpReportView(this, {QStringLiteral("date"), QStringLiteral("time"), QStringLiteral("info")},
                     {81, 81, 488});
+    fitClockColumns(this);
     fitColumnsToCaptions(this);
     connect(&m_log, &ActivityLog::rowAppended, this, &LogView::appendRow);
     connect(&m_log, &ActivityLog::cleared, this, [this] { setRowCount(0); });

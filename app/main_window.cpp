@@ -17,7 +17,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
@@ -119,21 +118,11 @@ QStringList commandLineArguments(int argc, const char* const* argv) {
 }
 
 void TForm1::placeAsDesigned() {
-    // The design gives the outer size; the frame the window manager adds is known only once the
-    // window is shown, so this runs again then (and once more when the frame changes before the
-    // user has moved or resized the window).
-    const QSize outer = scaled(QSize(756, 542));
-    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    const QSize client(outer.width() - frame.left() - frame.right(),
-                       outer.height() - frame.top() - frame.bottom());
-    resize(client);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        // move() places the frame's top-left corner.
-        move(area.left() + (area.width() - outer.width()) / 2,
-             area.top() + (area.height() - outer.height()) / 2);
-    }
-    m_placedMargins = frame;
+    // The design gives the outer size, frame included.
+    centreOnScreen(this, [this] {
+        const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+        resize(scaled(QSize(756, 542)).shrunkBy(frame));
+    });
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -144,12 +133,6 @@ void TForm1::showEvent(QShowEvent* event) {
         // The first activation loads the settings and shows the usage text; without a window
         // manager nobody would give the new window the focus.
         activateWindow();
-        // Window managers add their frame after the window is mapped.
-        QTimer::singleShot(100, this, [this] {
-            if (windowHandle() && windowHandle()->frameMargins() != m_placedMargins) {
-                placeAsDesigned();
-            }
-        });
     }
 }
 
@@ -175,6 +158,9 @@ void TForm1::buildWindow() {
     m_fileList->setObjectName(QStringLiteral("FileList"));
     setUpReportView(m_fileList, {QStringLiteral("Number"), QStringLiteral("Filename")}, {50, 500});
     m_fileList->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The number is fixed when the row is added and the path is what a run opens: an edit in
+    // place would show what the job list does not hold.
+    m_fileList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_fileList->setContextMenuPolicy(Qt::CustomContextMenu);
     m_pm1 = new QMenu(this);
     m_pm1->setObjectName(QStringLiteral("pm1"));
@@ -256,7 +242,7 @@ void TForm1::buildButtons(QWidget* panel) {
 void TForm1::bindJobList() {
     connect(&m_jobs, &JobList::rowAppended, this, [this](int index) {
         const JobRow& row = m_jobs.row(index);
-        appendReportRow(m_fileList, {row.number, displayPath(row.path)});
+        appendReportRow(m_fileList, {row.number, displayLine(row.path)});
     });
     connect(&m_jobs, &JobList::rowRemoved, m_fileList, &QTableWidget::removeRow);
     connect(&m_jobs, &JobList::cleared, this, [this] { m_fileList->setRowCount(0); });
@@ -584,6 +570,9 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A folder search under way is inside this window's message pumping too; the program ends
+    // once it has unwound, so it must not walk on behind a closed window.
+    m_fileSearch1.setStop(true);
     try {
         SaveLanguageSetting(m_options.language(), settingsFilePath());
     } catch (const Error& e) {
@@ -594,7 +583,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::logMessage(const QString& text) {
-    m_log.LogMessage(displayPath(text));
+    m_log.LogMessage(displayLine(text));
 }
 
 void TForm1::setProgress(QProgressBar* bar, int& max, int& pos, int newMax, int newPos) {
@@ -635,7 +624,7 @@ void TForm1::clearLog() {
 }
 
 void TForm1::setStatusText(const QString& text) {
-    m_statBar->showMessage(displayPath(text));
+    m_statBar->showMessage(displayLine(text));
 }
 
 QString TForm1::statusText() const {

@@ -129,7 +129,8 @@ protected:
 
 private:
     void buildWindow();
-    // Gives the window its designed outer size, frame included, centred on the screen.
+    // Gives the window its designed outer size, frame included, centred on the screen, and again
+    // when the window manager's frame has come.
     void placeAsDesigned();
     void buildDialogs();
     // Runs a file dialog by its component's settings; empty for a cancel.
@@ -184,7 +185,6 @@ private:
     bool m_running = false;
     bool m_closeRequested = false;
     bool m_placed = false;
-    QMargins m_placedMargins;
 };
 
 }  // namespace mx

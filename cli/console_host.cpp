@@ -8,18 +8,24 @@
 
 #include "core/abort_flag.h"
 #include "core/activity_log.h"
+#include "core/file_writer.h"
 #include "core/native_path.h"
 
 namespace mx::cli {
 namespace {
 
-volatile std::sig_atomic_t interruptCount = 0;
+// The signal that asked the run to stop first; 0 while none has.
+volatile std::sig_atomic_t firstStopSignal = 0;
 
-extern "C" void onInterrupt(int) {
-    if (interruptCount > 0) {
-        _exit(130);
+// The first signal winds the run down as Esc does, after the frame being saved; a second one
+// will not wait for it and leaves no hidden temporary file behind. The shell's convention gives
+// the exit status: 128 + the signal's number.
+extern "C" void onStopSignal(int signal) {
+    if (firstStopSignal != 0) {
+        removeTemporaryFileInProgress();
+        _exit(128 + signal);
     }
-    interruptCount = 1;
+    firstStopSignal = signal;
     AbortFlag.store(true);
 }
 
@@ -100,7 +106,7 @@ void ConsoleHost::logMessage(const QString& text) {
     }
     wipeProgress();
     const QString row = ActivityLog::currentDateText() + QLatin1Char('\t') +
-                        ActivityLog::currentTimeText() + QLatin1Char('\t') + displayPath(text) +
+                        ActivityLog::currentTimeText() + QLatin1Char('\t') + displayLine(text) +
                         QLatin1Char('\n');
     std::fputs(row.toUtf8().constData(), m_out);
     std::fflush(m_out);
@@ -116,9 +122,20 @@ void ConsoleHost::processMessages() {
 void installInterruptHandler() {
     static_assert(std::atomic<bool>::is_always_lock_free, "the handler stores into AbortFlag");
     struct sigaction action = {};
-    action.sa_handler = onInterrupt;
+    action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    // Reads and writes go on after the first signal: the frame under way is finished whole.
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&action.sa_mask, signal);
+    }
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+int interruptedExitCode() {
+    return 128 + (firstStopSignal != 0 ? int(firstStopSignal) : SIGINT);
 }
 
 }  // namespace mx::cli

@@ -48,7 +48,12 @@ private:
 // Standard error when it is a terminal, for the live progress line; null otherwise.
 std::FILE* progressTerminal();
 
-// Ctrl-C asks the run to wind down (sets the AbortFlag); a second Ctrl-C ends the process.
+// SIGINT, SIGTERM and SIGHUP ask the run to stop after the current frame (they set the
+// AbortFlag); a second one removes the temporary file being written and ends the process with
+// 128 + its number.
 void installInterruptHandler();
+// The exit status of a run the AbortFlag stopped: 128 + the first such signal's number (130 when
+// the flag was set otherwise).
+int interruptedExitCode();
 
 }  // namespace mx::cli

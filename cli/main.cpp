@@ -32,7 +32,6 @@ namespace {
 
 constexpr int kExitUsage = 2;
 constexpr int kExitError = 1;
-constexpr int kExitInterrupted = 130;
 
 // Messages may name paths; their bytes that are not text are shown with stand-ins.
 void printText(std::FILE* stream, const QString& text) {
@@ -117,7 +116,7 @@ int runJobs(const JobList& jobs, ExtractionOptions& options, const EngineExtras&
             }
         });
     if (AbortFlag.load()) {
-        return kExitInterrupted;
+        return interruptedExitCode();
     }
     return anyFailed ? kExitError : 0;
 }

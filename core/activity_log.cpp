@@ -30,12 +30,20 @@ QStringList ActivityLog::texts() const {
 }
 
 QString ActivityLog::currentDateText() {
-    return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    return dateText(QDate::currentDate());
 }
 
 QString ActivityLog::currentTimeText() {
+    return timeText(QTime::currentTime());
+}
+
+QString ActivityLog::dateText(const QDate& date) {
+    return QLocale::system().toString(date, QLocale::ShortFormat);
+}
+
+QString ActivityLog::timeText(const QTime& time) {
     const QLocale locale = QLocale::system();
-    return locale.toString(QTime::currentTime(), timeFormatWithoutZone(locale));
+    return locale.toString(time, timeFormatWithoutZone(locale));
 }
 
 QString ActivityLog::timeFormatWithoutZone(const QLocale& locale) {

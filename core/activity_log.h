@@ -30,6 +30,9 @@ public:
 
     static QString currentDateText();
     static QString currentTimeText();
+    // A date and a time as the log shows them, in the regional formats.
+    static QString dateText(const QDate& date);
+    static QString timeText(const QTime& time);
     // The locale's long time format without the time zone and the brackets around it.
     static QString timeFormatWithoutZone(const QLocale& locale);
 

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -16,6 +18,24 @@ namespace mx {
 namespace {
 
 using Step = FileWriteError::Step;
+
+// The temporary file being written, for a signal handler that ends the process: a path in one of
+// two buffers, taken in turns, so the one a handler may be reading is never the one being filled.
+// The program writes one file at a time.
+std::array<std::array<char, PATH_MAX>, 2> pathBuffers;
+std::atomic<const char*> pathInProgress{nullptr};
+static_assert(std::atomic<const char*>::is_always_lock_free, "read from signal handlers");
+
+void announceTemporaryFile(const QByteArray& path) {
+    static std::size_t turn = 0;
+    if (path.size() >= PATH_MAX) {
+        pathInProgress = nullptr;  // such a path cannot be created anyway
+        return;
+    }
+    turn ^= 1;
+    std::memcpy(pathBuffers[turn].data(), path.constData(), size_t(path.size()) + 1);
+    pathInProgress = pathBuffers[turn].data();
+}
 
 // Owns the temporary file until it is renamed into place: any way out before that closes and
 // unlinks it, so no partial file stays behind.
@@ -31,8 +51,15 @@ public:
             // Hidden, and long names shortened, so the temporary name stays within NAME_MAX.
             const QByteArray suffix = '.' + QByteArray::number(random() % 0xFFFFFFFFFFull, 36);
             m_path = folder + '.' + name.left(NAME_MAX - 2 - suffix.size()) + suffix;
+            // Announced before it exists: a handler running while the file is being created
+            // still finds it.
+            announceTemporaryFile(m_path);
             m_fd = ::open(m_path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (m_fd >= 0 || errno != EEXIST) {
+            if (m_fd >= 0) {
+                break;
+            }
+            pathInProgress = nullptr;  // not ours to remove
+            if (errno != EEXIST) {
                 break;
             }
         }
@@ -47,6 +74,7 @@ public:
         if (!m_renamed) {
             ::unlink(m_path.constData());
         }
+        pathInProgress = nullptr;
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -105,6 +133,12 @@ QByteArray replacedFile(const QByteArray& path) {
 }
 
 }  // namespace
+
+void removeTemporaryFileInProgress() noexcept {
+    if (const char* path = pathInProgress.load()) {
+        ::unlink(path);
+    }
+}
 
 FileWriteError::FileWriteError(Step step, int errorNumber)
     : std::runtime_error(std::strerror(errorNumber)), m_step(step), m_errorNumber(errorNumber) {}

@@ -33,4 +33,9 @@ private:
 // replaced file keeps its permission bits; a symbolic link is written through to its target.
 void writeFileSafely(const QString& path, QByteArrayView bytes);
 
+// Removes the temporary file of the write under way, if any, for a program about to end without
+// unwinding (from a signal handler: it only unlinks). The write itself fails or is cut short with
+// the process; the old file stays as it was.
+void removeTemporaryFileInProgress() noexcept;
+
 }  // namespace mx

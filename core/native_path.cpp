@@ -141,4 +141,14 @@ QString displayPath(const QString& path) {
     return shown;
 }
 
+QString displayLine(const QString& text) {
+    QString shown = displayPath(text);
+    for (QChar& c : shown) {
+        if (c.category() == QChar::Other_Control) {
+            c = QChar(QChar::ReplacementCharacter);
+        }
+    }
+    return shown;
+}
+
 }  // namespace mx

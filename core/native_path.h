@@ -23,5 +23,8 @@ bool hasEscapedBytes(const QString& path);
 // The path as shown to a person: each escaped byte replaced by U+FFFD, so it is visibly not
 // what the bytes say. Never open the result.
 QString displayPath(const QString& path);
+// The same for a text shown on one line (a list row, a log row, the status bar): control
+// characters, LF and CR among them, are replaced by U+FFFD too, so a name cannot break the line.
+QString displayLine(const QString& text);
 
 }  // namespace mx

@@ -1,9 +1,7 @@
 #include "help/form_about.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 
 #include "help/link_label.h"
 #include "widgets/design_scale.h"
@@ -43,9 +41,8 @@ TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About"));
     setFont(sansSerif(12));
     setFixedSize(scaled(QSize(kClientWidth, kClientHeight)));
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    // Modal to the main window only, so that a help window stays usable beside it.
+    setWindowModality(Qt::WindowModal);
 
     m_btn1 = new QPushButton(QStringLiteral("OK"), this);
     m_btn1->setObjectName(QStringLiteral("btn1"));
@@ -72,6 +69,12 @@ TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
     m_lbllnkwww->setHyperLink(QStringLiteral("www.moxelby.example"));
 
     m_btn1->setFocus();
+}
+
+void TFormAbout::showEvent(QShowEvent* event) {
+    // In the centre of the desktop each time it opens.
+    centreOnScreen(this);
+    QDialog::showEvent(event);
 }
 
 }  // namespace mx

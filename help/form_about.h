@@ -23,6 +23,9 @@ public:
     TLinkLabel* lbllnkwww() const { return m_lbllnkwww; }
     QPushButton* btn1() const { return m_btn1; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QLabel* m_lbl1 = nullptr;
     QLabel* m_lbl2 = nullptr;

@@ -7,11 +7,11 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPointer>
-#include <QScreen>
 
 #include "core/app_locations.h"
 #include "core/error.h"
 #include "help/help_window.h"
+#include "widgets/design_scale.h"
 
 namespace mx {
 namespace {
@@ -203,11 +203,7 @@ QString TNARVHelpViewer::resolveHelpFile() {
 HelpWindow* TNARVHelpViewer::openWindow(const QString& file) {
     if (!m_window) {
         m_window = std::make_unique<HelpWindow>(m_library);
-        // Centred where no window manager places it.
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect area = screen->availableGeometry();
-            m_window->move(area.center() - m_window->rect().center());
-        }
+        centreOnScreen(m_window.get());
     }
     if (!m_window->openFile(file)) {
         showHelpMessage(QStringLiteral("Cannot open the help file\r") + file);
@@ -253,6 +249,8 @@ void TNARVHelpViewer::htmlHelp(HtmlHelpCommand command, const QString& file, con
         case HtmlHelpCommand::CloseAll:
             break;
     }
+    // A viewer the user minimised comes back as it was before.
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
     window->activateWindow();

@@ -1,7 +1,9 @@
 #include "help/link_label.h"
 
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QStyleHints>
 #include <QUrl>
 #include <array>
 
@@ -25,8 +27,8 @@ QString linkPrefix(TLinkType type) {
 }
 
 TLinkLabel::TLinkLabel(QWidget* owner) : QLabel(owner) {
-    QFont linkFont(QStringLiteral("MS Sans Serif"));
-    linkFont.setPixelSize(scaled(12));
+    // The design's "MS Sans Serif" is drawn in the windows' design face.
+    QFont linkFont = designFont();
     linkFont.setUnderline(true);
     setFont(linkFont);
     QPalette linkPalette = palette();
@@ -50,12 +52,28 @@ void TLinkLabel::setLinkOpener(std::function<void(const QString&)> open) {
     linkOpener() = std::move(open);
 }
 
+void TLinkLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The press that began the double click opened the link already; Qt's default would hand
+    // this one to mousePressEvent and open it again.
+    if (event->button() == Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QLabel::mouseDoubleClickEvent(event);
+}
+
 void TLinkLabel::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         QLabel::mousePressEvent(event);
         return;
     }
     event->accept();
+    // The second press of a double click, which Qt delivers besides the double click itself.
+    const quint64 interval = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    if (m_lastOpened && event->timestamp() - *m_lastOpened < interval) {
+        return;
+    }
+    m_lastOpened = event->timestamp();
     const QString link = target();
     if (linkOpener()) {
         linkOpener()(link);

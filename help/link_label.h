@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace mx {
 
@@ -43,10 +44,12 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     TLinkType m_linkType = TLinkType::lthttp;
     QString m_hyperLink;
+    std::optional<quint64> m_lastOpened;  // the time stamp of the press that opened the link
 };
 
 }  // namespace mx

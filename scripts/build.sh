@@ -17,7 +17,10 @@ if command -v ccache >/dev/null 2>&1; then
     flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 
-if [ ! -f "$dir/build.ninja" ]; then
+# Configured every time, so that tools installed since (chmcmd for the help file) are found.
+if [ -f "$dir/CMakeCache.txt" ]; then
+    cmake -S . -B "$dir" "${flags[@]}" >/dev/null
+else
     cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null
 fi
 ninja -C "$dir" "$@"

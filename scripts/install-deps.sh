@@ -13,6 +13,8 @@ packages=(
     clang libclang-rt-14-dev
     # window tests and screenshots, benchmarks against other tools
     xvfb xauth ffmpegthumbnailer python3-pil hyperfine
+    # windows under a real window manager: frames, placement, minimising
+    openbox x11-utils
     # the installed layout and the Debian package: checks, dependencies, driving the window
     desktop-file-utils appstream dpkg-dev file man-db xdotool lintian
     # the console tool's shell completions are loaded by the shells themselves

@@ -4,7 +4,9 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
 #include <cmath>
 
 namespace mx {
@@ -70,6 +72,47 @@ QFont designFont() {
 
 void placeAt(QWidget* widget, int left, int top, int width, int height) {
     widget->setGeometry(scaled(QRect(left, top, width, height)));
+}
+
+namespace {
+
+QMargins frameMarginsOf(const QWidget* window) {
+    return window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
+}
+
+void placeCentred(QWidget* window) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        return;
+    }
+    const QSize outer = window->size().grownBy(frameMarginsOf(window));
+    const QRect area = screen->availableGeometry();
+    // move() places the frame's top-left corner.
+    window->move(area.left() + (area.width() - outer.width()) / 2,
+                 area.top() + (area.height() - outer.height()) / 2);
+}
+
+}  // namespace
+
+void centreOnScreen(QWidget* window, std::function<void()> fit) {
+    if (fit) {
+        fit();
+    }
+    placeCentred(window);
+    const QMargins margins = frameMarginsOf(window);
+    // The frame comes a moment after the window is mapped, and a window manager may have put
+    // the window by rules of its own (a dialog over its parent) meanwhile.
+    for (const int ms : {50, 150, 400}) {
+        QTimer::singleShot(ms, window, [window, margins, fit] {
+            if (frameMarginsOf(window) == margins) {
+                return;
+            }
+            if (fit) {
+                fit();
+            }
+            placeCentred(window);
+        });
+    }
 }
 
 }  // namespace mx

@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -28,5 +29,10 @@ QString designFamily();
 void setDesignDpiForTesting(double dpi);
 // Places a child at a design rectangle relative to its parent.
 void placeAt(QWidget* widget, int left, int top, int width, int height);
+// Centres a top-level window, its frame included, on the primary screen's available area. The
+// frame a window manager adds is known only once the window is mapped, so call this as the
+// window is shown: it places the window at once and again when the frame has come. `fit`, when
+// given, runs before each placement (to size the window by its frame).
+void centreOnScreen(QWidget* window, std::function<void()> fit = {});
 
 }  // namespace mx

@@ -343,6 +343,43 @@ TEST_F(MainWindowTest, JobListNumbersRowsAndFiltersDrops) {
     m_form->ClearList1Click();
 }
 
+TEST_F(MainWindowTest, ListCellsAreNotEditedInPlaceAndLineBreaksInNamesShowAsStandIns) {
+    create();
+    m_form->show();
+    m_form->dropPaths({"/v/two\nlines.avi", "/v/back\rhome.avi"});
+    QTableWidget* view = m_form->fileListView();
+    ASSERT_EQ(view->rowCount(), 2);
+    EXPECT_EQ(view->item(0, 1)->text(), QString::fromUtf8("/v/two\uFFFDlines.avi"));
+    EXPECT_EQ(view->item(1, 1)->text(), QString::fromUtf8("/v/back\uFFFDhome.avi"));
+    EXPECT_EQ(m_form->jobList().row(0).path, "/v/two\nlines.avi");  // the job keeps the name
+    m_form->logMessage("open-/v/back\rhome.avi");
+    EXPECT_EQ(m_form->activityLog().rows().back().text,
+              QString::fromUtf8("open-/v/back\uFFFDhome.avi"));
+
+    // F2 on the number starts no editor.
+    view->setFocus();
+    view->setCurrentCell(0, 0);
+    QTest::keyClick(view, Qt::Key_F2);
+    EXPECT_EQ(view->findChild<QLineEdit*>(), nullptr);
+}
+
+TEST_F(MainWindowTest, ClosingTheWindowDuringAddFolderOnTheRootEndsTheSearch) {
+    create();
+    m_form->show();
+    m_form->dirDialog1 = [] { return QStringLiteral("/"); };
+    QTimer::singleShot(200, m_form.get(), [this] { m_form->close(); });
+    // Should the search walk on regardless, it is stopped here so that the test ends.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [this] { m_form->fileSearch1().setStop(true); });
+    watchdog.start(10000);
+    QElapsedTimer clock;
+    clock.start();
+    m_form->AddDirBtnClick();
+    EXPECT_LT(clock.elapsed(), 1500);
+    EXPECT_FALSE(m_form->isVisible());
+}
+
 TEST_F(MainWindowTest, EscSetsTheAbortFlagAndStillReachesTheFocusedControl) {
     create();
     m_form->show();

@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -207,6 +208,7 @@ TEST_P(TextFitTest, EveryTextOfBothWindowsShowsWholeInEveryShippedLanguage) {
             english.toString(QTime(12, 59, 59), ActivityLog::timeFormatWithoutZone(english)));
         log->item(0, 0)->setText(
             QLocale(QLocale::German).toString(QDate(2026, 12, 31), QLocale::ShortFormat));
+        form.activityLog().LogMessage(QStringLiteral("Extract complete."));  // this locale's clock
         for (int i = 0; i < 1000; ++i) {
             form.jobList().add(QStringLiteral("/video/clip.avi"));
         }
@@ -226,6 +228,23 @@ TEST_P(TextFitTest, EveryTextOfBothWindowsShowsWholeInEveryShippedLanguage) {
             << "language " << language << " at " << GetParam() << " dpi:" << describe(options);
         dialog.hide();
         form.hide();
+    }
+}
+
+// The regional formats of the user's locale, read from the environment as the program reads
+// them: the windows above in a process of their own under each locale.
+TEST(LogClockColumns, ShowTheWholeDateAndTimeInJapaneseAndKoreanLocales) {
+    for (const QString locale : {"ja_JP.UTF-8", "ko_KR.UTF-8"}) {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LC_ALL", locale);
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--gtest_filter=Resolutions/TextFitTest.*"});
+        ASSERT_TRUE(child.waitForFinished(180000)) << locale.toStdString();
+        EXPECT_EQ(child.exitCode(), 0) << locale.toStdString() << ":\n"
+                                       << child.readAll().toStdString();
     }
 }
 

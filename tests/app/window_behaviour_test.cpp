@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTabBar>
@@ -19,6 +20,7 @@
 #include "app/application_title.h"
 #include "app/main_window.h"
 #include "core/program_folder.h"
+#include "help/form_about.h"
 #include "help/help_bridge.h"
 #include "help/help_window.h"
 #include "settings/ui/options_form.h"
@@ -139,6 +141,27 @@ TEST_F(WindowBehaviourTest, F1InTheModalOptionsDialogGivesAViewerThatTakesClicks
     EXPECT_TRUE(m_helpMessages.isEmpty()) << m_helpMessages.join('|').toStdString();
 }
 
+TEST_F(WindowBehaviourTest, TheAboutBoxLeavesTheViewerUsable) {
+    create();
+    ASSERT_TRUE(makeActive(m_form.get()));
+    m_form->AboutBtnClick();
+    ASSERT_NE(viewer(), nullptr);
+    TFormAbout about(m_form.get());
+    m_form->setAboutForm(&about);
+    int tabAfterClick = -1;
+    QTimer::singleShot(0, &about, [&] {
+        EXPECT_TRUE(waitFor([&] { return QApplication::activeWindow() == &about; }));
+        // Through the window system, so that a modal block would stop the click.
+        QTabBar* tabs = viewer()->panes()->tabBar();
+        const QPoint index = tabs->mapTo(viewer(), tabs->tabRect(1).center());
+        QTest::mouseClick(viewer()->windowHandle(), Qt::LeftButton, Qt::NoModifier, index);
+        tabAfterClick = viewer()->panes()->currentIndex();
+        about.btn1()->click();
+    });
+    m_form->BtnAboutClick();
+    EXPECT_EQ(tabAfterClick, 1);
+}
+
 TEST_F(WindowBehaviourTest, QtsOwnOptionsCountAsArgumentsAndTheUsageBoxKeepsItsLinesWhole) {
     // QApplication would take these out of argv; they are read before it.
     const char* argv[] = {"mxextractor", "-style", "Fusion", "-reverse"};
@@ -208,6 +231,53 @@ TEST_F(WindowBehaviourTest, RadioGroupsFollowTheArrowKeys) {
     QTest::keyClick(m_dialog->buttonFor(OptionField::rbAutoWidth), Qt::Key_Down);
     EXPECT_FALSE(m_dialog->findChild<QRadioButton*>("_rbWidth")->isChecked());
     EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join('|').toStdString();
+}
+
+// These need X11 and a window manager that adds frames: the app_window_manager test runs them
+// under openbox on Xvfb. Elsewhere they are skipped.
+class UnderWindowManagerTest : public WindowBehaviourTest {
+protected:
+    void SetUp() override {
+        if (QGuiApplication::platformName() != "xcb") {
+            GTEST_SKIP() << "needs X11 and a window manager";
+        }
+        WindowBehaviourTest::SetUp();
+    }
+
+    // Framed by the window manager, the frame's centre on the screen's.
+    static bool centredWithFrame(const QWidget* window) {
+        const QRect frame = window->frameGeometry();
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        return frame != window->geometry() &&
+               std::abs(frame.center().x() - area.center().x()) <= 1 &&
+               std::abs(frame.center().y() - area.center().y()) <= 1;
+    }
+};
+
+TEST_F(UnderWindowManagerTest, WindowsOpenCentredAndHelpBringsBackAMinimisedViewer) {
+    create();
+    ASSERT_TRUE(makeActive(m_form.get()));
+    EXPECT_TRUE(waitFor([this] { return centredWithFrame(m_form.get()); }));
+    m_form->findChild<QAbstractButton*>("BtnHelp")->click();
+    ASSERT_NE(viewer(), nullptr);
+    EXPECT_TRUE(waitFor([this] { return centredWithFrame(viewer()); }));
+
+    viewer()->showMinimized();
+    ASSERT_TRUE(waitFor([this] { return viewer()->isMinimized(); }));
+    ASSERT_TRUE(makeActive(m_form.get()));
+    QTest::keyClick(m_form.get(), Qt::Key_F1);
+    EXPECT_TRUE(waitFor([this] { return !viewer()->isMinimized() && viewer()->isActiveWindow(); }));
+
+    TFormAbout about(m_form.get());
+    m_form->setAboutForm(&about);
+    bool aboutCentred = false;
+    QTimer::singleShot(0, &about, [&] {
+        aboutCentred = waitFor([&] { return centredWithFrame(&about); });
+        about.btn1()->click();
+    });
+    m_form->BtnAboutClick();
+    EXPECT_TRUE(aboutCentred) << "frame " << about.frameGeometry().y() << "+"
+                              << about.frameGeometry().height();
 }
 
 }  // namespace

@@ -339,6 +339,48 @@ run "$latin" 1 jpg -o "$latin"
 check "a folder so named is searched and its video found" rc_is 0
 check "the video found there gives its frame under its own bytes" test -s "$latin/"$'caf\xE9_00001.jpg'
 
+# Signals on a large BMP write (a 100 MB frame): SIGHUP stops the run once the frame being
+# written is whole; a second signal does not wait for it and leaves no hidden temporary file.
+# The process is held (SIGSTOP) while its temporary file exists, so the signals find it there.
+start_big_run() {
+    rm -rf "$work/signal" && mkdir "$work/signal"
+    "$tool" "$clip" 3 bmp -w7680 -h4320 -o "$work/signal" >"$work/out" 2>"$work/err" &
+    pid=$!
+    local limit=$((SECONDS + 60))
+    until compgen -G "$work/signal/.clip_*" >/dev/null; do
+        ((SECONDS < limit)) && kill -0 "$pid" 2>/dev/null || return 1
+    done
+}
+signal_folder_holds() { test "$(cd "$work/signal" && ls -A)" = "$1"; }
+if start_big_run; then
+    kill -STOP "$pid"
+    kill -HUP "$pid"
+    kill -CONT "$pid"
+    wait "$pid"
+    rc=$?
+    check "SIGHUP ends the run with 129" test "$rc" = 129
+    check "the frame being written is finished, and no other" signal_folder_holds clip_00001.bmp
+    check "it is whole" test "$(stat -c %s "$work/signal/clip_00001.bmp")" = \
+        "$(od -An -tu4 -j2 -N4 "$work/signal/clip_00001.bmp" | tr -d ' ')"
+    check "the log says the run was aborted" out_has $'\tAborted.$'
+else
+    check "a large BMP write under way" false
+fi
+if start_big_run; then
+    kill -STOP "$pid"
+    caught=$(compgen -G "$work/signal/.clip_*")
+    kill -INT "$pid"  # pending signals come lowest number first: SIGINT, then SIGTERM
+    kill -TERM "$pid"
+    kill -CONT "$pid"
+    wait "$pid"
+    rc=$?
+    check "a second signal ends the run with its own status (SIGTERM: 143)" test "$rc" = 143
+    check "it removes the temporary file being written" test -n "$caught" -a ! -e "$caught"
+    check "and leaves nothing in the folder" signal_folder_holds ""
+else
+    check "a large BMP write under way" false
+fi
+
 # A full disk stops the run with exit 1 and the file's name; the frames before it are whole and
 # no emptied or partial file is left. Needs a tmpfs of our own (root).
 disk=$work/disk

@@ -67,6 +67,10 @@ for library in libqt6core6 libqt6gui6 libqt6widgets6 libavformat59 libavcodec59 
     libjpeg62-turbo libwebp7 libicu72 libmspack0 qt6-qpa-plugins; do
     check "Depends names $library" bash -c "grep -q '\\b$library\\b' <<<'$depends'"
 done
+if command -v lintian >/dev/null; then
+    check "lintian finds no error or warning in the package" bash -c \
+        "lintian --fail-on error,warning '$deb' 2>&1 | grep -v 'root privileges' | tee '$work/lintian.log' | (! grep -q .)"
+fi
 dpkg-deb -c "$deb" >"$work/contents" 2>&1
 check "the package holds the installed layout under /usr" bash -c \
     "grep -q ' ./usr/bin/mx_cons$' '$work/contents' && grep -q ' ./usr/share/$id/lang/german.lng$' '$work/contents'"
