@@ -44,6 +44,9 @@ QString consoleUsage() {
         "More files: mx_cons <file or folder>... <Number Frames> <jpg/bmp>  a folder gives its\n"
         "          video files and those of its subfolders, as \"Add Folder\" finds them\n"
         "Option: -o DIR  write the frames into DIR instead of the current folder\n"
+        "Option: --good-frames  replace a black, blank, flat or blurred frame, or one caught in\n"
+        "          a cut or fade, by the nearest good one within half the spacing of the frames\n"
+        "          (also with a job list; on a contact sheet, also a tile like an earlier one)\n"
         "Job list: mx_cons <list.mxl>  runs the jobs of a job list file with the options it\n"
         "          carries (the settings file of the windowed program is not read)\n"
         "Exit status: 0 done; 1 an error, or a file that gave none of its frames (each such\n"
@@ -65,6 +68,7 @@ ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& cur
     int width = 0;
     int height = 0;
     bool optionsEnded = false;
+    bool goodFrames = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (optionsEnded || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
@@ -75,6 +79,8 @@ ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& cur
             return ShowHelp{};
         } else if (arg == QLatin1String("--version")) {
             return ShowVersion{};
+        } else if (arg == QLatin1String("--good-frames")) {
+            goodFrames = true;
         } else if (arg.startsWith(QLatin1String("-o"))) {
             QString dir = arg.mid(2);
             if (dir.isEmpty()) {
@@ -107,7 +113,7 @@ ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& cur
         if (outputGiven || width > 0 || height > 0) {
             return UsageError{QStringLiteral("A job list takes no options")};
         }
-        return JobListRun{positional[0]};
+        return JobListRun{positional[0], goodFrames};
     }
     if (positional.size() < 3) {
         return UsageError{QStringLiteral("Expected <file>... <Number Frames> <jpg|bmp>")};
@@ -129,6 +135,7 @@ ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& cur
     run.outputDir = withoutTrailingSlashes(outputDir);
     run.width = width;
     run.height = height;
+    run.goodFrames = goodFrames;
     return run;
 }
 

@@ -17,6 +17,7 @@ struct SingleFileRun {
     QString outputDir;  // absolute, without a trailing "/"
     int width = 0;      // 0: not given
     int height = 0;
+    bool goodFrames = false;
 };
 
 // `mx_cons <list.mxl>`: the jobs of a job list file, with the options the file carries. A
@@ -24,6 +25,7 @@ struct SingleFileRun {
 // a usage error.
 struct JobListRun {
     QString listFile;
+    bool goodFrames = false;
 };
 
 struct ShowHelp {};

@@ -58,6 +58,7 @@ void applyOptions(ExtractionOptions& options, const SingleFileRun& run) {
     options.setJpgTrackBar(75);
     options.setText(OptionField::FrameNumberEdit, QString::number(run.frames));
     options.setText(OptionField::pathEdit, run.outputDir);
+    options.setGoodFrames(run.goodFrames);
 }
 
 // Runs the jobs as the window's "Start extract" does, each file through the engine, with the
@@ -101,6 +102,7 @@ int runJobList(const JobListRun& run) {
     if (!readJobListFile(run.listFile, jobs, options).optionsFound) {
         throw Error(QStringLiteral("The job list %1 ends before its options").arg(run.listFile));
     }
+    options.setGoodFrames(run.goodFrames);
     return runJobs(jobs, options);
 }
 

@@ -10,6 +10,8 @@ namespace mx {
 
 class EngineHost;
 class ExtractionOptions;
+class FrameSchedule;
+class GoodFrameSearch;
 struct CapturedFrame;
 
 // The size of a file in hundredths of a megabyte, as shown in the contact sheet header
@@ -38,6 +40,11 @@ public:
     void setSaveSize(int width, int height) { m_output.setSaveSize(width, height); }
 
 private:
+    // With good frames: the frame a capture takes, its move logged and currentPosition set to
+    // its own time, then the capture's name and log row.
+    std::optional<CapturedFrame> takeGoodFrame(GoodFrameSearch& search, FrameSchedule& schedule,
+                                               int index, double& currentPosition);
+
     EngineHost& m_host;
     ExtractionOptions& m_options;
     VideoSourceFactory m_factory;
