@@ -24,17 +24,23 @@ constexpr int kNearWhite = 215;
 // white text on black is blank, a dark scene with a lit quarter is not. Others use 85 %; we are a
 // little stricter because a frame found blank is replaced.
 constexpr double kBlankShare = 0.90;
-// Flat when the luma's standard deviation is under 10 levels: a grey card or a fully faded
-// frame has 0 to 3 (noise), fog and haze 12 and more; others accept a byte variance above 256
+// Flat when the luma's standard deviation is under 10 levels, or when 90 % of the pixels lie
+// within 10 levels of the median: a grey card or a fully faded frame has a deviation of 0 to 3
+// (noise), fog and haze 12 and more; the share catches a card with a small logo or caption,
+// whose few bright pixels lift the deviation. Others accept a byte variance above 256
 // (16 levels) taken over all three channels, which colour inflates.
 constexpr double kFlatDeviation = 10.0;
-// Blurred when the mean Laplacian response of the proxy is under 1.5 levels whatever the
-// video (a 3 x 3 gaussian of sigma 3 at proxy size gives about 1; sharp footage 4 to 20), or
-// under a quarter of the sharpest frame seen in the same video (a focus pull or a blurred pan
-// within a sharp video). Others count pixels whose response is under 8/255; a mean reads the
-// same across picture sizes.
+constexpr int kFlatSpread = 10;
+constexpr double kFlatShare = 0.90;
+// Blurred when the edge energy of the proxy (the mean 3 x 3 Laplacian response, responses
+// under 8 levels counted as 0) is under 1.5 whatever the video, or under a quarter of the
+// sharpest frame seen in the same video (a focus pull, a blurred pan). Others count pixels
+// whose response is under 8/255; we drop those as noise, because compression noise lifts a
+// blurred frame's plain mean (1.7 to 2.4 at sigma 5) but not its strong responses (0.2 to
+// 0.8), while sharp footage keeps 4 to 20.
 constexpr double kBlurFloor = 1.5;
 constexpr double kBlurRatio = 0.25;
+constexpr int kEdgeNoise = 8;
 // In a fade when the mean luma runs the same way on both sides at 30 levels a second or more
 // (a fade to black over three seconds runs at about 40), and by at least 2 levels each side so
 // that noise between close neighbours does not count. A pan, moving detail or a slow change of
@@ -47,9 +53,10 @@ constexpr double kFadeLevels = 2.0;
 // differ from each other twice as much again, so it is not mistaken for one.
 constexpr double kCutDistance = 14.0;
 constexpr double kCutNeighbourShare = 0.5;
-// Alike when the coarse grids differ by less than 3 levels: a static shot's frames differ by
-// compression noise (under 1) and small movement.
-constexpr double kAlikeDistance = 3.0;
+// Alike when the coarse grids differ by less than 1.5 levels: a static shot's frames differ by
+// compression noise alone (under 1), while the frames of a shot with any movement, seconds
+// apart, differ by 2 and more.
+constexpr double kAlikeDistance = 1.5;
 
 // BT.709 luma weights in 1/256.
 int lumaOf(QRgb pixel) {
@@ -120,6 +127,7 @@ FrameMeasure measureFrame(const QImage& source) {
     int white = 0;
     std::array<double, FrameMeasure::kCells * FrameMeasure::kCells> cellSums{};
     std::array<int, FrameMeasure::kCells * FrameMeasure::kCells> cellCounts{};
+    std::array<int, 256> histogram{};
     for (int y = 0; y < h; ++y) {
         const int cy = y * FrameMeasure::kCells / h;
         for (int x = 0; x < w; ++x) {
@@ -128,6 +136,7 @@ FrameMeasure measureFrame(const QImage& source) {
             squares += double(v) * v;
             black += v < kNearBlack;
             white += v > kNearWhite;
+            ++histogram[static_cast<size_t>(std::clamp(v, 0, 255))];
             const int cell = cy * FrameMeasure::kCells + x * FrameMeasure::kCells / w;
             cellSums[cell] += v;
             ++cellCounts[cell];
@@ -137,6 +146,15 @@ FrameMeasure measureFrame(const QImage& source) {
     measure.deviation = std::sqrt(std::max(0.0, squares / count - measure.mean * measure.mean));
     measure.blackShare = black / count;
     measure.whiteShare = white / count;
+    int median = 0;
+    for (int seen = 0; median < 255 && (seen += histogram[median]) < count / 2;) {
+        ++median;
+    }
+    int near = 0;
+    for (int v = std::max(0, median - kFlatSpread); v <= std::min(255, median + kFlatSpread); ++v) {
+        near += histogram[v];
+    }
+    measure.nearMedianShare = near / count;
     for (size_t i = 0; i < cellSums.size(); ++i) {
         measure.cells[i] = cellCounts[i] ? float(cellSums[i] / cellCounts[i]) : 0.0f;
     }
@@ -148,7 +166,9 @@ FrameMeasure measureFrame(const QImage& source) {
         const int* line = &proxy[static_cast<size_t>(y) * w];
         const int* below = &proxy[static_cast<size_t>(y + 1) * w];
         for (int x = 1; x + 1 < w; ++x) {
-            edges += std::abs(4 * line[x] - line[x - 1] - line[x + 1] - above[x] - below[x]);
+            const int response =
+                std::abs(4 * line[x] - line[x - 1] - line[x + 1] - above[x] - below[x]);
+            edges += response >= kEdgeNoise ? response : 0;
             ++edgeCount;
         }
     }
@@ -175,7 +195,7 @@ Flaw FrameJudge::judge(const FrameMeasure& frame, const FrameMeasure* before,
     if (frame.blackShare + frame.whiteShare >= kBlankShare) {
         return Flaw::Blank;
     }
-    if (frame.deviation < kFlatDeviation) {
+    if (frame.deviation < kFlatDeviation || frame.nearMedianShare >= kFlatShare) {
         return Flaw::Flat;
     }
     m_sharpest = std::max(m_sharpest, frame.edgeEnergy);

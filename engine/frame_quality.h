@@ -16,11 +16,12 @@ const char* flawName(Flaw flaw);
 struct FrameMeasure {
     static constexpr int kCells = 8;
 
-    double mean = 0;        // luma 0..255
-    double deviation = 0;   // standard deviation of the luma
-    double blackShare = 0;  // share of pixels near black
-    double whiteShare = 0;  // share of pixels near white
-    double edgeEnergy = 0;  // mean absolute 3 x 3 Laplacian response
+    double mean = 0;             // luma 0..255
+    double deviation = 0;        // standard deviation of the luma
+    double nearMedianShare = 0;  // share of pixels within a few levels of the median
+    double blackShare = 0;       // share of pixels near black
+    double whiteShare = 0;       // share of pixels near white
+    double edgeEnergy = 0;       // mean 3 x 3 Laplacian response above the noise
     // Mean luma of a kCells x kCells grid: a coarse picture that moving detail barely changes
     // but a cut, a fade or a flash does.
     std::array<float, kCells * kCells> cells{};
