@@ -147,6 +147,13 @@ const OptionRow kOptions[] = {
      setFlag<OptionField::chkAddNumber, false>},
     {"beside", 0, Value::None, nullptr, "write beside each source instead of -o's folder",
      setFlag<OptionField::chkFolder, true>},
+    {"good-frames", 0, Value::None, nullptr,
+     "move a black, blank, flat, blurred or cut frame to a good one nearby",
+     [](Parsed& parsed, const QString&) {
+         parsed.run.goodFrames = true;
+         addEdit(parsed, [](ExtractionOptions& options) { options.setGoodFrames(true); });
+         return QString();
+     }},
     {"settings", 0, Value::Attached, "FILE",
      "take the options of the window's settings file (or FILE) first",
      [](Parsed& parsed, const QString& value) {
@@ -304,6 +311,9 @@ std::optional<UsageError> prepareSavedList(Parsed& parsed) {
         if (run.width > 0 || run.height > 0) {
             return UsageError{QStringLiteral("--save-list: a job list carries no -w or -h")};
         }
+        if (run.goodFrames) {
+            return UsageError{QStringLiteral("--save-list: a job list carries no --good-frames")};
+        }
         // The list is opened from elsewhere: its paths must not depend on this folder.
         for (QString& file : run.files) {
             file = absolutePath(file, parsed.currentDir);
@@ -373,8 +383,10 @@ ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& cur
         }
     }
     // Options a job list run takes besides its file.
-    const bool onlyQuiet = std::all_of(parsed.given.begin(), parsed.given.end(),
-                                       [](const QString& name) { return name == "quiet"; });
+    const bool onlyQuiet =
+        std::all_of(parsed.given.begin(), parsed.given.end(), [](const QString& name) {
+            return name == QLatin1String("quiet") || name == QLatin1String("good-frames");
+        });
     if (positional.size() == 1 &&
         (onlyQuiet || positional[0].endsWith(QLatin1String(".mxl"), Qt::CaseInsensitive))) {
         if (!positional[0].endsWith(QLatin1String(".mxl"), Qt::CaseInsensitive)) {
@@ -385,7 +397,7 @@ ConsoleCommand parseConsoleArguments(const QStringList& args, const QString& cur
         if (!onlyQuiet) {
             return UsageError{QStringLiteral("A job list takes no options")};
         }
-        return JobListRun{positional[0], parsed.run.quiet};
+        return JobListRun{positional[0], parsed.run.quiet, parsed.run.goodFrames};
     }
     if (auto error = checkCombinations(parsed)) {
         return *error;

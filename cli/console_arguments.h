@@ -27,6 +27,7 @@ struct SingleFileRun {
     int width = 0;              // 0: not given
     int height = 0;
     bool quiet = false;
+    bool goodFrames = false;
     std::optional<QString> settingsFile;  // --settings; empty: the window's own settings file
     QString saveList;                     // --save-list FILE: write the list, run nothing
     // The record options in command-line order, applied after everything above.
@@ -39,6 +40,7 @@ struct SingleFileRun {
 struct JobListRun {
     QString listFile;
     bool quiet = false;
+    bool goodFrames = false;  // the one record option a job list cannot carry
 };
 
 struct ShowHelp {};

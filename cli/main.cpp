@@ -154,6 +154,7 @@ int runJobList(const JobListRun& run) {
     if (!readJobListFile(run.listFile, jobs, options).optionsFound) {
         throw Error(QStringLiteral("The job list %1 ends before its options").arg(run.listFile));
     }
+    options.setGoodFrames(run.goodFrames);
     EngineExtras extras;
     extras.quiet = run.quiet;
     return runJobs(jobs, options, extras);

@@ -10,6 +10,7 @@
 #include "engine/contact_sheet.h"
 #include "engine/engine_host.h"
 #include "engine/frame_schedule.h"
+#include "engine/good_frames.h"
 #include "settings/extraction_options.h"
 
 namespace mx {
@@ -93,9 +94,25 @@ void ExtractionEngine::run(const QString& sourcePath) {
         sheet->setUp(videoWidth, videoHeight);
     });
 
+    std::optional<GoodFrameSearch> search;
+    if (m_options.goodFrames()) {
+        search.emplace(*source, duration, schedule.spacing(), sheet.has_value());
+        if (search->active()) {
+            schedule.setCaptureRequests(
+                [&](double position) { return search->requestsAround(position); });
+        } else {
+            search.reset();
+        }
+    }
+
     schedule.run(*source, currentPosition, [&](int index) {
-        m_output.nameCapture(index, currentPosition);
-        std::optional<CapturedFrame> frame = grabFrame(*source, m_host);
+        std::optional<CapturedFrame> frame;
+        if (search) {
+            frame = takeGoodFrame(*search, schedule, index, currentPosition);
+        } else {
+            m_output.nameCapture(index, currentPosition);
+            frame = grabFrame(*source, m_host);
+        }
         if (!frame) {
             return;
         }
@@ -111,6 +128,30 @@ void ExtractionEngine::run(const QString& sourcePath) {
     }
     source.close();
     m_host.setCaptionAndTitle(QStringLiteral("MoxelbyExtractor"));
+}
+
+std::optional<CapturedFrame> ExtractionEngine::takeGoodFrame(GoodFrameSearch& search,
+                                                             FrameSchedule& schedule, int index,
+                                                             double& currentPosition) {
+    GoodFrame taken = search.take(currentPosition);
+    if (search.wentOffPlan()) {
+        schedule.replan();
+    }
+    const QString flaw = QString::fromLatin1(flawName(taken.flaw));
+    if (taken.moved) {
+        m_host.logMessage(QStringLiteral("moved ") + preciseClock(currentPosition) +
+                          QStringLiteral(" -> ") + preciseClock(taken.time) + QStringLiteral(": ") +
+                          flaw);
+        currentPosition = taken.time;
+    } else if (taken.flaw != Flaw::None) {
+        m_host.logMessage(QStringLiteral("kept ") + preciseClock(currentPosition) +
+                          QStringLiteral(": ") + flaw + QStringLiteral(", nothing better nearby"));
+    }
+    m_output.nameCapture(index, currentPosition);
+    if (taken.requestFailed) {
+        m_host.logMessage(QStringLiteral("Error extract frame"));
+    }
+    return std::move(taken.frame);
 }
 
 }  // namespace mx

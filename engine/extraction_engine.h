@@ -10,6 +10,8 @@ namespace mx {
 
 class EngineHost;
 class ExtractionOptions;
+class FrameSchedule;
+class GoodFrameSearch;
 struct CapturedFrame;
 
 // The size of a file in hundredths of a megabyte, as shown in the contact sheet header
@@ -41,6 +43,11 @@ public:
     void setFormatOverride(const QString& format) { m_output.setFormatOverride(format); }
 
 private:
+    // With good frames: the frame a capture takes, its move logged and currentPosition set to
+    // its own time, then the capture's name and log row.
+    std::optional<CapturedFrame> takeGoodFrame(GoodFrameSearch& search, FrameSchedule& schedule,
+                                               int index, double& currentPosition);
+
     EngineHost& m_host;
     ExtractionOptions& m_options;
     VideoSourceFactory m_factory;

@@ -116,9 +116,22 @@ std::vector<double> FrameSchedule::plannedPositions(int first, int last) const {
         return positions;
     }
     for (int i = first; i <= last; ++i) {
-        positions.push_back(startAt ? startAtPosition(i) : i * m_step);
+        const double position = startAt ? startAtPosition(i) : i * m_step;
+        if (m_captureRequests) {
+            const std::vector<double> requests = m_captureRequests(position);
+            positions.insert(positions.end(), requests.begin(), requests.end());
+        } else {
+            positions.push_back(position);
+        }
     }
     return positions;
+}
+
+double FrameSchedule::spacing() const {
+    if (m_options.rbEverSec()) {
+        return std::abs(static_cast<double>(StrToInt(m_options.edtEverSec())));
+    }
+    return m_options.rbProport() || m_options.rbRandom() ? m_step : 0;
 }
 
 bool FrameSchedule::run(VideoSource& source, double& currentPosition,
@@ -129,7 +142,8 @@ bool FrameSchedule::run(VideoSource& source, double& currentPosition,
             return false;
         }
         m_host.setFileProgressPos(i);
-        if ((i - 1) % kPlanLength == 0) {
+        if ((i - 1) % kPlanLength == 0 || m_replan) {
+            m_replan = false;
             source.planCaptures(plannedPositions(i, std::min(m_count, i + kPlanLength - 1)));
         }
         if (m_options.rbProport()) {

@@ -39,6 +39,20 @@ public:
     bool run(VideoSource& source, double& currentPosition,
              const std::function<void(int index)>& capture);
 
+    // The distance between neighbouring positions of the method in use, once set up: the
+    // proportional step (also the mean distance of random draws), the "Start at" interval; 0
+    // when captures do not seek.
+    double spacing() const;
+
+    // For captures that ask for more than one picture: gives the requests of a capture whose
+    // seeks go to a position, in order, and plans name them all.
+    void setCaptureRequests(std::function<std::vector<double>(double position)> requests) {
+        m_captureRequests = std::move(requests);
+    }
+    // A capture asked for pictures its plan did not name, which drops the rest of the plan:
+    // the next capture plans afresh.
+    void replan() { m_replan = true; }
+
 private:
     double startAtPosition(int index) const;
     std::vector<double> plannedPositions(int first, int last) const;
@@ -48,6 +62,8 @@ private:
     int m_count = 0;
     double m_step = 0;
     double m_durationAtOpen = 0;
+    std::function<std::vector<double>(double)> m_captureRequests;
+    bool m_replan = false;
 };
 
 }  // namespace mx

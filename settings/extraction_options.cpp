@@ -43,12 +43,19 @@ const OptionFieldInfo* optionFieldInfo(OptionField field) {
 
 QString optionFieldName(OptionField field) {
     const OptionFieldInfo* info = optionFieldInfo(field);
-    return info ? QString::fromLatin1(info->name) : QStringLiteral("language");
+    if (info) {
+        return QString::fromLatin1(info->name);
+    }
+    return field == OptionField::goodFrames ? QStringLiteral("goodFrames")
+                                            : QStringLiteral("language");
 }
 
 OptionKind optionFieldKind(OptionField field) {
     const OptionFieldInfo* info = optionFieldInfo(field);
-    return info ? info->kind : OptionKind::Integer;
+    if (info) {
+        return info->kind;
+    }
+    return field == OptionField::goodFrames ? OptionKind::Flag : OptionKind::Integer;
 }
 
 ExtractionOptions::ExtractionOptions(QObject* parent) : QObject(parent) {
@@ -68,11 +75,18 @@ QString* ExtractionOptions::textSlot(OptionField field) {
 }
 
 bool ExtractionOptions::flag(OptionField field) const {
+    if (field == OptionField::goodFrames) {
+        return m_goodFrames;
+    }
     const bool* slot = const_cast<ExtractionOptions*>(this)->flagSlot(field);
     return slot && *slot;
 }
 
 void ExtractionOptions::setFlag(OptionField field, bool value) {
+    if (field == OptionField::goodFrames) {
+        setGoodFrames(value);
+        return;
+    }
     bool* slot = flagSlot(field);
     if (!slot) {
         return;
@@ -129,6 +143,13 @@ void ExtractionOptions::setLanguage(int value) {
     if (m_language != value) {
         m_language = value;
         emit changed(OptionField::language);
+    }
+}
+
+void ExtractionOptions::setGoodFrames(bool value) {
+    if (m_goodFrames != value) {
+        m_goodFrames = value;
+        emit changed(OptionField::goodFrames);
     }
 }
 

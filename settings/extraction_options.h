@@ -29,6 +29,7 @@ enum class OptionField {
     chktime,
     chkFilename,
     language,
+    goodFrames,
 };
 
 enum class OptionKind { Flag, GroupFlag, NumberText, Text, Integer };
@@ -90,7 +91,8 @@ inline constexpr std::array<OptionField, kStoredFieldCount> kStoredOptionFields 
 // The interface language before any load and when the settings file names none (US English).
 inline constexpr int kInitialLanguage = 1033;
 
-// The table row of a stored field; null for `language`, which is not stored with the others.
+// The table row of a stored field; null for `language`, which is not stored with the others,
+// and for goodFrames, which is not stored at all.
 const OptionFieldInfo* optionFieldInfo(OptionField field);
 inline bool isFlagKind(OptionKind kind) {
     return kind == OptionKind::Flag || kind == OptionKind::GroupFlag;
@@ -143,6 +145,12 @@ public:
     int language() const { return m_language; }
     void setLanguage(int value);
 
+    // Replace poor captures (black, blank, flat, blurred, caught in a cut) by a good frame
+    // nearby. Set by the console tool; neither the settings file, the job list file nor the
+    // options dialog carries it, so every load leaves it as it is.
+    bool goodFrames() const { return m_goodFrames; }
+    void setGoodFrames(bool value);
+
     // Puts every field back to the values the dialog shows before any load (the table's
     // initial values), as a new record holds them.
     void resetToInitial();
@@ -159,6 +167,7 @@ private:
     std::array<QString, kStoredFieldCount> m_texts;
     int m_jpgTrackBar = 0;
     int m_language = kInitialLanguage;
+    bool m_goodFrames = false;
 };
 
 }  // namespace mx

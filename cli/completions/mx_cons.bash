@@ -29,7 +29,7 @@ _mx_cons() {
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '-o --output -w --width -h --height -q --quality --sheet
             --random --every --start --stamp-time --stamp-name --seconds --no-number --beside
-            --settings --save-list --quiet --help --version' -- "$cur"))
+            --settings --save-list --quiet --good-frames --help --version' -- "$cur"))
         return
     fi
     # After the number of frames comes the format (a number that is an option's value is not it).

@@ -96,6 +96,17 @@ mkdir "$work/wide"
 run "$clip" 1 jpg -w160 -o "$work/wide"
 check "-w alone keeps the aspect ratio" test "$(size_of "$work/wide/clip_00001.jpg")" = "160,120"
 
+# --good-frames: the clip starts black, so the first of two captures (at 2 s) moves past it.
+dark="$work/dark.mp4"
+ffmpeg -hide_banner -loglevel error -y -f lavfi -i "testsrc2=size=320x240:rate=25:duration=6,drawbox=enable='lt(t,2.5)':x=0:y=0:w=iw:h=ih:color=black:t=fill" \
+    -c:v libx264 -pix_fmt yuv420p "$dark"
+mkdir "$work/good"
+run "$dark" 2 bmp --good-frames -o "$work/good"
+check "--good-frames names the move and logs the frame's own time" \
+    bash -c "grep -q \$'\tmoved 00:00:02 -> 00:00:02.60: black\$' '$work/out' && grep -q \$'\t00:00:03 $work/good/dark_00001\$' '$work/out'"
+run --help
+check "--help names --good-frames" out_has "^Option: --good-frames"
+
 # The second form: a job list in Matrix mode makes one contact sheet per file.
 mkdir "$work/sheets"
 cp "$clip" "$work/second.mp4"

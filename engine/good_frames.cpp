@@ -1,0 +1,182 @@
+#include "engine/good_frames.h"
+
+#include <QByteArray>
+#include <algorithm>
+#include <cmath>
+
+#include "core/format_clock.h"
+#include "engine/video_source.h"
+
+namespace mx {
+namespace {
+
+// The candidate grid: a tenth of the reach, so that ten candidates ahead cover it, but at least
+// one frame at 25 per second and at most half a second, beyond which a short good stretch
+// between poor ones would be stepped over.
+constexpr double kStepShare = 0.1;
+constexpr double kMinStep = 0.04;
+constexpr double kMaxStep = 0.5;
+// The search budget per capture, in pictures. Ahead, candidates come from the forward run the
+// decoder makes anyway; behind, they need one seek back. Ten ahead and five behind keep a
+// video whose every other capture is poor under one and a half times the plain run's cost.
+constexpr int kAheadCandidates = 10;
+constexpr int kBehindCandidates = 5;
+// Grid positions computed from the position may miss the window's edge by rounding.
+constexpr double kEdge = 1e-9;
+
+}  // namespace
+
+struct GoodFrameSearch::Probe {
+    double time = 0;
+    std::optional<CapturedFrame> frame;
+    bool failed = false;
+    FrameMeasure measure;
+
+    // The figures alone, for a frame still needed as a neighbour but no longer as a candidate.
+    Probe figures() const {
+        Probe copy;
+        copy.time = time;
+        copy.failed = failed || !frame;
+        copy.measure = measure;
+        return copy;
+    }
+};
+
+GoodFrameSearch::GoodFrameSearch(VideoSource& source, double duration, double spacing, bool diverse)
+    : m_source(source),
+      m_duration(std::max(0.0, duration)),
+      m_reach(spacing > 0 && std::isfinite(spacing) ? spacing / 2 : 0),
+      m_step(0),
+      m_diverse(diverse) {
+    if (m_reach >= kMinStep) {
+        m_step = std::clamp(m_reach * kStepShare, kMinStep, kMaxStep);
+    }
+}
+
+std::vector<double> GoodFrameSearch::requestsAround(double position) const {
+    const double at = std::clamp(position, 0.0, m_duration);
+    if (!active()) {
+        return {at};
+    }
+    return {std::max(0.0, at - m_step), at, std::min(m_duration, at + m_step)};
+}
+
+GoodFrameSearch::Probe GoodFrameSearch::request(double seconds) {
+    Probe probe;
+    m_source.seek(seconds);
+    probe.time = m_source.position();
+    QByteArray dib;
+    if (!m_source.currentImage(&dib)) {
+        probe.failed = true;
+        return probe;
+    }
+    probe.frame = frameFromDib(dib);
+    if (probe.frame) {
+        probe.measure = measureFrame(probe.frame->image);
+    }
+    return probe;
+}
+
+Flaw GoodFrameSearch::judge(const Probe& probe, const Probe* before, const Probe* after) {
+    const auto known = [](const Probe* p) { return p && !p->failed ? &p->measure : nullptr; };
+    Flaw flaw = m_judge.judge(probe.measure, known(before), known(after), m_step);
+    if (flaw == Flaw::None && m_diverse) {
+        for (const FrameMeasure& taken : m_taken) {
+            if (FrameJudge::alike(probe.measure, taken)) {
+                flaw = Flaw::Alike;
+                break;
+            }
+        }
+    }
+    return flaw;
+}
+
+GoodFrame GoodFrameSearch::take(double position) {
+    m_offPlan = false;
+    GoodFrame result;
+    result.time = position;
+    const std::vector<double> around = requestsAround(position);
+    if (!active()) {
+        Probe at = request(around[0]);
+        result.requestFailed = at.failed;
+        result.frame = std::move(at.frame);
+        return result;
+    }
+    Probe before = request(around[0]);
+    Probe at = request(around[1]);
+    Probe after = request(around[2]);
+    result.requestFailed = at.failed;
+    if (!at.frame) {
+        return result;
+    }
+    result.flaw = judge(at, &before, &after);
+    std::optional<Probe> chosen;
+    if (result.flaw != Flaw::None) {
+        const double centre = around[1];
+        const double first = std::max(0.0, centre - m_reach);
+        const double last = std::min(m_duration, centre + m_reach);
+        m_offPlan = true;
+
+        // Ahead: each candidate is judged once the grid point after it is decoded.
+        Probe previous = at.figures();
+        Probe current = std::move(after);
+        for (int k = 1; k <= kAheadCandidates && centre + k * m_step <= last + kEdge; ++k) {
+            Probe next = request(std::min(m_duration, centre + (k + 1) * m_step));
+            if (current.frame && judge(current, &previous, &next) == Flaw::None) {
+                chosen = std::move(current);
+                break;
+            }
+            previous = current.figures();
+            current = std::move(next);
+        }
+
+        // Behind, only when nothing ahead would do: one seek, then forward to the position.
+        // Frames arrive far to near, so the last good one is the nearest.
+        int behind = 0;
+        while (!chosen && behind < kBehindCandidates &&
+               centre - (behind + 1) * m_step >= first - kEdge) {
+            ++behind;
+        }
+        if (behind > 0) {
+            Probe farther = request(std::max(0.0, centre - (behind + 1) * m_step));
+            Probe candidate = behind == 1 ? std::move(before) : request(centre - behind * m_step);
+            for (int j = behind; j >= 1; --j) {
+                Probe nearer = j == 1   ? at.figures()
+                               : j == 2 ? std::move(before)
+                                        : request(centre - (j - 1) * m_step);
+                if (candidate.frame && judge(candidate, &farther, &nearer) == Flaw::None) {
+                    chosen = std::move(candidate);
+                }
+                farther = candidate.figures();
+                candidate = std::move(nearer);
+            }
+        }
+    }
+    if (chosen) {
+        result.frame = std::move(chosen->frame);
+        result.time = chosen->time;
+        result.moved = true;
+    } else {
+        result.frame = std::move(at.frame);
+    }
+    if (m_diverse && result.frame) {
+        m_taken.push_back(chosen ? chosen->measure : at.measure);
+    }
+    return result;
+}
+
+QString preciseClock(double seconds) {
+    if (!std::isfinite(seconds) || seconds < 0) {
+        return FormatClock(seconds);
+    }
+    const double hundredths = std::round(seconds * 100);
+    const double whole = std::floor(hundredths / 100);
+    const int rest = static_cast<int>(hundredths - whole * 100);
+    QString text = FormatClock(whole);
+    if (rest != 0) {
+        text += QString::asprintf(".%02d", rest);
+    }
+    return text;
+}
+
+}  // namespace mx

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <vector>
+
+#include "engine/captured_frame.h"
+#include "engine/frame_quality.h"
+
+namespace mx {
+
+class VideoSource;
+
+// What a capture takes when poor frames are replaced.
+struct GoodFrame {
+    std::optional<CapturedFrame> frame;  // none when the picture at the position has none
+    bool requestFailed = false;          // the source gave no picture at the position
+    double time = 0;                     // the taken frame's own time, in seconds
+    Flaw flaw = Flaw::None;              // what was wrong with the frame at the position
+    bool moved = false;                  // the frame was replaced by one nearby
+};
+
+// Replaces poor captures of one video by the nearest good frame. Each capture may move by at
+// most half the spacing of its neighbouring positions, within the video. Candidates lie on a
+// grid around the position; those ahead come from the decoder's forward run, those behind
+// from one seek and a forward run, so the search costs a few pictures of decoding, never a
+// seek per candidate. The number of candidates per capture is fixed, not clocked, so the same
+// run takes the same frames on a busy machine.
+class GoodFrameSearch {
+public:
+    // diverse: a capture that looks like one taken before is poor too (contact sheets).
+    GoodFrameSearch(VideoSource& source, double duration, double spacing, bool diverse);
+
+    // Whether captures can move at all (the spacing leaves room for at least one candidate).
+    bool active() const { return m_step > 0; }
+
+    // The pictures a capture at position asks for before any search, in order: the position
+    // between its two neighbours on the grid. Plans of the source name these.
+    std::vector<double> requestsAround(double position) const;
+
+    // The frame to take for a capture whose seeks reached position.
+    GoodFrame take(double position);
+
+    // Whether the last take asked the source for pictures beyond requestsAround.
+    bool wentOffPlan() const { return m_offPlan; }
+
+private:
+    struct Probe;
+
+    Probe request(double seconds);
+    Flaw judge(const Probe& probe, const Probe* before, const Probe* after);
+
+    VideoSource& m_source;
+    double m_duration;
+    double m_reach;  // how far a capture may move either way
+    double m_step;   // the candidate grid; 0 when captures stay
+    bool m_diverse;
+    bool m_offPlan = false;
+    FrameJudge m_judge;
+    std::vector<FrameMeasure> m_taken;  // frames taken so far, when diverse
+};
+
+// Seconds as clock text with hundredths when they are not whole ("00:00:12.04", "00:00:10").
+QString preciseClock(double seconds);
+
+}  // namespace mx
