@@ -105,7 +105,7 @@ run "$dark" 2 bmp --good-frames -o "$work/good"
 check "--good-frames names the move and logs the frame's own time" \
     bash -c "grep -q \$'\tmoved 00:00:02 -> 00:00:02.60: black\$' '$work/out' && grep -q \$'\t00:00:03 $work/good/dark_00001\$' '$work/out'"
 run --help
-check "--help names --good-frames" out_has "^Option: --good-frames"
+check "--help names --good-frames" out_has "^      --good-frames "
 
 # The second form: a job list in Matrix mode makes one contact sheet per file.
 mkdir "$work/sheets"
