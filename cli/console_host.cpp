@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 
 #include "core/abort_flag.h"
@@ -14,18 +15,18 @@
 namespace mx::cli {
 namespace {
 
-// The signal that asked the run to stop first; 0 while none has.
-volatile std::sig_atomic_t firstStopSignal = 0;
+// The signal that asked the run to stop first; 0 while none has. Signals sent together may be
+// taken by two threads at once, so the handler claims it by an atomic exchange.
+std::atomic<int> firstStopSignal{0};
 
 // The first signal winds the run down as Esc does, after the frame being saved; a second one
 // will not wait for it and leaves no hidden temporary file behind. The shell's convention gives
 // the exit status: 128 + the signal's number.
 extern "C" void onStopSignal(int signal) {
-    if (firstStopSignal != 0) {
+    if (firstStopSignal.exchange(signal) != 0) {
         removeTemporaryFileInProgress();
         _exit(128 + signal);
     }
-    firstStopSignal = signal;
     AbortFlag.store(true);
 }
 
@@ -120,7 +121,8 @@ void ConsoleHost::processMessages() {
 }
 
 void installInterruptHandler() {
-    static_assert(std::atomic<bool>::is_always_lock_free, "the handler stores into AbortFlag");
+    static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+                  "the handler stores into AbortFlag and firstStopSignal");
     struct sigaction action = {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
@@ -135,7 +137,8 @@ void installInterruptHandler() {
 }
 
 int interruptedExitCode() {
-    return 128 + (firstStopSignal != 0 ? int(firstStopSignal) : SIGINT);
+    const int signal = firstStopSignal.load();
+    return 128 + (signal != 0 ? signal : SIGINT);
 }
 
 }  // namespace mx::cli
