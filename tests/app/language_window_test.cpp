@@ -201,5 +201,23 @@ TEST_F(LanguageWindowTest, SavePathIsTranslatedAndABrokenLanguageIsReportedOnceA
     EXPECT_EQ(LoadLanguageSetting(settingsFilePath()), 1033);
 }
 
+// A language file far too large to be one (no section header to stop at) is no language, and
+// a saved language whose file is damaged costs only itself: the scan, the help and the saved
+// choice survive both.
+TEST_F(LanguageWindowTest, LargeOrDamagedLanguageFilesCostOnlyTheirOwnStep) {
+    ASSERT_TRUE(test::writeFile(m_folder.filePath("huge.lng"), QByteArray(72 << 20, 'x')));
+    ASSERT_TRUE(test::writeFile(m_folder.filePath("italian.lng"),
+                                "LANGID=1040\r\n[Form1]\r\n2=Salva\r\n2=Salva\r\n"));
+    SaveLanguageSetting(1040, settingsFilePath());
+    start();
+    ASSERT_EQ(m_errors.size(), 1) << m_errors.join('|').toStdString();
+    EXPECT_TRUE(m_errors[0].startsWith("Loading translations failed."))
+        << m_errors[0].toStdString();
+    EXPECT_EQ(LangManager().GetLanguageCount(), 4);
+    EXPECT_NE(m_form->findChild<TNARVHelp*>(), nullptr);
+    m_form->close();
+    EXPECT_EQ(LoadLanguageSetting(settingsFilePath()), 1040);
+}
+
 }  // namespace
 }  // namespace mx
