@@ -45,6 +45,13 @@ QString programFolder() {
     return decodeNativePath(slash == 0 ? QByteArrayView("/") : QByteArrayView(file).first(slash));
 }
 
+QString programFileName() {
+    const QByteArray file = programFileBytes();
+    const QString path =
+        file.isEmpty() ? QCoreApplication::applicationFilePath() : decodeNativePath(file);
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
 void setProgramFolderForTesting(const QString& folder) {
     overrideFolder() = folder;
 }

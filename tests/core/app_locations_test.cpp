@@ -152,6 +152,7 @@ TEST_F(Locations, ParentFoldersAreMadeForTheOwnerOnly) {
 
     // Undecodable bytes in a folder name are kept.
     const QString odd = m_prefix.path() + "/" + decodeNativePath("x\xFFy") + "/f";
+    const test::RemovedAtEnd removed{encodeNativePath(m_prefix.path()) + "/x\xFFy"};
     ASSERT_TRUE(makeParentFolders(odd));
     EXPECT_EQ(::access((encodeNativePath(m_prefix.path()) + "/x\xFFy").constData(), F_OK), 0);
 
