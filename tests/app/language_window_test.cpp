@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -209,11 +211,22 @@ TEST_F(LanguageWindowTest, LargeOrDamagedLanguageFilesCostOnlyTheirOwnStep) {
     ASSERT_TRUE(test::writeFile(m_folder.filePath("italian.lng"),
                                 "LANGID=1040\r\n[Form1]\r\n2=Salva\r\n2=Salva\r\n"));
     SaveLanguageSetting(1040, settingsFilePath());
+    // The window reports start-up errors in a message box, before a test can take them over.
+    QStringList shown;
+    QTimer::singleShot(0, [&shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown << box->text();
+            box->accept();
+        }
+    });
     start();
-    ASSERT_EQ(m_errors.size(), 1) << m_errors.join('|').toStdString();
-    EXPECT_TRUE(m_errors[0].startsWith("Loading translations failed."))
-        << m_errors[0].toStdString();
-    EXPECT_EQ(LangManager().GetLanguageCount(), 4);
+    ASSERT_EQ(shown.size(), 1) << shown.join('|').toStdString();
+    EXPECT_TRUE(shown[0].startsWith("Loading translations failed.")) << shown[0].toStdString();
+    QStringList registered;
+    for (const auto& record : LangManager().languages()) {
+        registered << record.path;
+    }
+    EXPECT_TRUE(registered.contains(m_folder.filePath("russian.lng"))) << "the scan went on";
     EXPECT_NE(m_form->findChild<TNARVHelp*>(), nullptr);
     m_form->close();
     EXPECT_EQ(LoadLanguageSetting(settingsFilePath()), 1040);
