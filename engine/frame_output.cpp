@@ -56,13 +56,15 @@ void FrameOutput::claimName() {
     m_nameClaimed = true;
     // Sources such as clip.mp4 and clip.avi would write the same files; the later one keeps its
     // extension in its name rather than replace what this run saved a moment ago.
+    // The same source listed twice writes the same frames again: no clash.
     const QString taken = m_targetFolder + m_baseName;
-    if (m_namesOfRun.contains(taken)) {
+    const auto earlier = m_namesOfRun.constFind(taken);
+    if (earlier != m_namesOfRun.cend() && *earlier != m_sourcePath) {
         m_baseName = m_fileName;
         m_host.logMessage(QStringLiteral("%1 is already used in this run: %2 is saved as %3")
                               .arg(taken, m_fileName, m_targetFolder + m_baseName));
     }
-    m_namesOfRun.insert(m_targetFolder + m_baseName);
+    m_namesOfRun.insert(m_targetFolder + m_baseName, m_sourcePath);
 }
 
 void FrameOutput::nameCapture(int index, double position) {

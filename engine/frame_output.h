@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QSet>
+#include <QHash>
 #include <QSize>
 #include <QString>
 
@@ -70,7 +70,8 @@ private:
     QString m_targetFolder;
     QString m_name;
     QString m_format;
-    QSet<QString> m_namesOfRun;  // target folder + base name of each file of the run so far
+    // Target folder + base name of each file of the run so far, with the source that took it.
+    QHash<QString, QString> m_namesOfRun;
     bool m_nameClaimed = false;
     int m_saveWidth = 0;
     int m_saveHeight = 0;
