@@ -27,7 +27,6 @@
 
 #include "app/application_title.h"
 #include "app/log_view.h"
-#include "app/native_file_dialog.h"
 #include "core/abort_flag.h"
 #include "core/app_locations.h"
 #include "core/error.h"
@@ -46,6 +45,7 @@
 #include "settings/ui/options_form.h"
 #include "widgets/design_scale.h"
 #include "widgets/image_button.h"
+#include "widgets/native_file_dialog.h"
 #include "widgets/up_down.h"
 
 namespace mx {
@@ -96,14 +96,18 @@ void TForm1::setOptionsForm(TOptionsForm* form) {
 
 void TForm1::FormCreate() {
     setAcceptDrops(true);
-    // A failing step is reported and skips the rest; the window is shown all the same.
-    guarded([this] {
+    // Each step that fails is reported on its own and the others still run: a language that
+    // cannot be loaded must not cost the saved language (written back at close) or the help.
+    guarded([] {
         // Beside the program, then the installed data folder, then the user's own.
         for (const QString& folder : languageFolders()) {
             LangManager().ScanLanguageFiles(folder, QStringLiteral("*.lng"), false);
         }
-        m_options.setLanguage(LoadLanguageSetting(settingsFilePath()));
-        LangManager().SetCurrentLanguage(static_cast<LangId>(m_options.language()));
+    });
+    guarded([this] { m_options.setLanguage(LoadLanguageSetting(settingsFilePath())); });
+    guarded(
+        [this] { LangManager().SetCurrentLanguage(static_cast<LangId>(m_options.language())); });
+    guarded([this] {
         setApplicationHelpFile(QStringLiteral("mxextractor_help.chm"));
         m_help = new TNARVHelp(this);
     });
@@ -286,11 +290,8 @@ void TForm1::buildDialogs() {
 
     openDialog1 = [this] { return runFileDialog(*m_openDialog1, false, true); };
     dirDialog1 = [this] {
-        NativeFileDialog dialog(this, m_dirDialog1->title());
-        dialog.setFileMode(QFileDialog::Directory);
-        dialog.setOption(QFileDialog::ShowDirsOnly);
         const QString folder =
-            dialog.exec() == QDialog::Accepted ? dialog.nativeSelectedFiles().value(0) : QString();
+            NativeFileDialog::getExistingFolder(this, m_dirDialog1->title(), QString());
         if (!folder.isEmpty()) {
             m_dirDialog1->setDirName(folder);
         }
@@ -392,6 +393,7 @@ void TForm1::StartExtractBtnClick() {
             }
         }
     } runEnd{this};
+    m_engine->beginRun();
     BatchRun(
         *this, m_jobs, [this] { loadSettings(); },
         [this](const QString& path) { m_engine->run(path); });

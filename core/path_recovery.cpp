@@ -3,7 +3,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <QList>
 #include <QStringList>
+#include <memory>
 
 #include "core/native_path.h"
 
@@ -15,23 +17,20 @@ bool exists(const QByteArray& path) {
     return ::lstat(path.isEmpty() ? "/" : path.constData(), &info) == 0;
 }
 
-// The one entry of `folder` whose name, decoded as Qt decodes it, is `shown`; empty when
-// there is none or more than one.
-QByteArray entryShownAs(const QByteArray& folder, const QString& shown) {
-    DIR* dir = ::opendir(folder.isEmpty() ? "/" : folder.constData());
+// The entries of `folder` whose names, decoded as Qt decodes them, are `shown`.
+QList<QByteArray> entriesShownAs(const QByteArray& folder, const QString& shown) {
+    QList<QByteArray> found;
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(
+        ::opendir(folder.isEmpty() ? "/" : folder.constData()), &::closedir);
     if (!dir) {
-        return {};
+        return found;
     }
-    QByteArray found;
-    int matches = 0;
-    while (const dirent* entry = ::readdir(dir)) {
+    while (const dirent* entry = ::readdir(dir.get())) {
         if (QString::fromUtf8(entry->d_name) == shown) {
-            found = entry->d_name;
-            ++matches;
+            found << QByteArray(entry->d_name);
         }
     }
-    ::closedir(dir);
-    return matches == 1 ? found : QByteArray();
+    return found;
 }
 
 }  // namespace
@@ -46,15 +45,43 @@ QString recoverNativePath(const QString& shown) {
         const QByteArray given = encodeNativePath(parts[i]);
         QByteArray name = given;
         if (!exists(path + '/' + given)) {
-            name = entryShownAs(path, parts[i]);
-            if (name.isEmpty()) {
+            const QList<QByteArray> found = entriesShownAs(path, parts[i]);
+            if (found.size() != 1) {
                 return decodeNativePath(path) + QLatin1Char('/') +
                        parts.mid(i).join(QLatin1Char('/'));
             }
+            name = found.first();
         }
         path += '/' + name;
     }
     return decodeNativePath(path);
+}
+
+QStringList nativePathsShownAs(const QString& shown) {
+    if (!shown.contains(QChar(QChar::ReplacementCharacter)) || exists(encodeNativePath(shown))) {
+        return {shown};
+    }
+    const QStringList parts = shown.split(QLatin1Char('/'));
+    QList<QByteArray> paths{encodeNativePath(parts.first())};
+    for (qsizetype i = 1; i < parts.size() && !paths.isEmpty(); ++i) {
+        const QByteArray given = encodeNativePath(parts[i]);
+        QList<QByteArray> longer;
+        for (const QByteArray& path : std::as_const(paths)) {
+            if (exists(path + '/' + given)) {
+                longer << path + '/' + given;
+                continue;
+            }
+            for (const QByteArray& name : entriesShownAs(path, parts[i])) {
+                longer << path + '/' + name;
+            }
+        }
+        paths = longer;
+    }
+    QStringList found;
+    for (const QByteArray& path : std::as_const(paths)) {
+        found << decodeNativePath(path);
+    }
+    return found;
 }
 
 QString nativeLocalFile(const QUrl& url) {

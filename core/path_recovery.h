@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 namespace mx {
@@ -11,6 +12,11 @@ namespace mx {
 // decoded name it equals (kept as bytes, see native_path.h). A component that matches no
 // entry, or several, is kept as given, with everything after it (a new file's typed name).
 QString recoverNativePath(const QString& shown);
+
+// Every existing path that Qt shows as `shown`: names that differ only in bytes that are not
+// UTF-8 look alike there, so several may stand behind one text. Empty when none exists; `shown`
+// alone when it holds no stand-in or names a file as it is.
+QStringList nativePathsShownAs(const QString& shown);
 
 // The local file a file: URL names, by its percent-encoded bytes (QUrl::toLocalFile replaces
 // the bytes that are not UTF-8). A URL with a host other than localhost gives "//host/path".

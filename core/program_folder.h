@@ -10,4 +10,7 @@ namespace mx {
 QString programFolder();
 void setProgramFolderForTesting(const QString& folder);
 
+// The program file's own name ("mxextractor"), by its bytes.
+QString programFileName();
+
 }  // namespace mx

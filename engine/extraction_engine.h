@@ -36,6 +36,9 @@ public:
     // the counts are invalid or an output file cannot be written.
     void run(const QString& sourcePath);
 
+    // Start of a batch run: output names of earlier runs may be used again (FrameOutput).
+    void beginRun() { m_output.beginRun(); }
+
     // See FrameOutput::setSaveSize.
     void setSaveSize(int width, int height) { m_output.setSaveSize(width, height); }
 

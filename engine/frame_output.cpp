@@ -31,8 +31,14 @@ QString sourceFolder(const QString& sourcePath) {
 FrameOutput::FrameOutput(EngineHost& host, const ExtractionOptions& options)
     : m_host(host), m_options(options) {}
 
+void FrameOutput::beginRun() {
+    m_namesOfRun.clear();
+}
+
 void FrameOutput::beginFile(const QString& sourcePath) {
-    m_targetFolder = m_options.pathEdit() + QLatin1Char('/');
+    // No save path is no reason to write into the root folder: the frames go beside the source.
+    m_targetFolder = m_options.pathEdit().isEmpty() ? sourceFolder(sourcePath)
+                                                    : m_options.pathEdit() + QLatin1Char('/');
     if (m_options.JPGBtn()) {
         m_format = QStringLiteral("jpg");
     }
@@ -46,11 +52,30 @@ void FrameOutput::beginFile(const QString& sourcePath) {
     m_fileName = sourceFileName(sourcePath);
     m_baseName = sourceBaseName(m_fileName);
     m_name.clear();
+    m_nameClaimed = false;
+}
+
+void FrameOutput::claimName() {
+    m_nameClaimed = true;
+    // Sources such as clip.mp4 and clip.avi would write the same files; the later one keeps its
+    // extension in its name rather than replace what this run saved a moment ago.
+    // The same source listed twice writes the same frames again: no clash.
+    const QString taken = m_targetFolder + m_baseName;
+    const auto earlier = m_namesOfRun.constFind(taken);
+    if (earlier != m_namesOfRun.cend() && *earlier != m_sourcePath) {
+        m_baseName = m_fileName;
+        m_host.logMessage(QStringLiteral("%1 is already used in this run: %2 is saved as %3")
+                              .arg(taken, m_fileName, m_targetFolder + m_baseName));
+    }
+    m_namesOfRun.insert(m_targetFolder + m_baseName, m_sourcePath);
 }
 
 void FrameOutput::nameCapture(int index, double position) {
     if (m_options.chkFolder()) {
         m_targetFolder = sourceFolder(m_sourcePath);
+    }
+    if (!m_nameClaimed) {
+        claimName();
     }
     m_name = m_targetFolder + m_baseName;
     if (m_options.chkAddNumber()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QSize>
 #include <QString>
 
@@ -26,12 +27,18 @@ class FrameOutput {
 public:
     FrameOutput(EngineHost& host, const ExtractionOptions& options);
 
-    // Start of a file: the target folder (pathEdit + "/", always appended), the output
-    // format from JPGBtn then BMPBtn, and the file and base names of the source.
+    // Start of a run: no output name is taken yet.
+    void beginRun();
+
+    // Start of a file: the target folder (pathEdit + "/", always appended; the source's own
+    // folder when pathEdit is empty), the output format from JPGBtn then BMPBtn, and the file
+    // and base names of the source.
     void beginFile(const QString& sourcePath);
 
     // Right after the seeks of capture index at position (seconds): forms the output name
-    // and writes the capture's log row for the frame method that is checked.
+    // and writes the capture's log row for the frame method that is checked. A file whose
+    // target folder and base name an earlier file of the run used takes its whole file name
+    // (extension included) as base name, and a log row says so.
     void nameCapture(int index, double position);
 
     // Draws the clock text and/or file name and the watermark when chktime or chkFilename is
@@ -57,6 +64,8 @@ public:
     const QString& fileName() const { return m_fileName; }
 
 private:
+    void claimName();
+
     EngineHost& m_host;
     const ExtractionOptions& m_options;
     QString m_sourcePath;
@@ -66,6 +75,9 @@ private:
     QString m_name;
     QString m_format;
     QString m_formatOverride;
+    // Target folder + base name of each file of the run so far, with the source that took it.
+    QHash<QString, QString> m_namesOfRun;
+    bool m_nameClaimed = false;
     int m_saveWidth = 0;
     int m_saveHeight = 0;
 };

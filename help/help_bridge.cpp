@@ -1,7 +1,8 @@
 #include "help/help_bridge.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -10,6 +11,8 @@
 
 #include "core/app_locations.h"
 #include "core/error.h"
+#include "core/native_path.h"
+#include "core/program_folder.h"
 #include "help/help_window.h"
 #include "widgets/design_scale.h"
 
@@ -69,8 +72,7 @@ ActiveForm activeForm() {
 }
 
 QString programFileHelp() {
-    return changeFileExt(QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
-                         QStringLiteral(".chm"));
+    return changeFileExt(programFileName(), QStringLiteral(".chm"));
 }
 
 int helpContextOf(QWidget* widget) {
@@ -191,7 +193,8 @@ QString TNARVHelpViewer::resolveHelpFile() {
     } else {
         path = locateDataFile(programFileHelp());
     }
-    if (path != m_lastHelpFile && !QFileInfo::exists(path)) {
+    struct stat info {};
+    if (path != m_lastHelpFile && ::stat(encodeNativePath(path).constData(), &info) != 0) {
         showHelpMessage(QStringLiteral("Sorry, the HelpFile\r") + path +
                         QStringLiteral("\rdoes not exists."));
         path.clear();

@@ -1,16 +1,34 @@
 #include "i18n/language_manager.h"
 
 #include "core/int_text.h"
+#include "core/native_path.h"
 #include "i18n/constants_resource.h"
 #include "i18n/lang_error.h"
 #include "i18n/lang_file_reader.h"
 
-#include <QDirIterator>
+#include <dirent.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <algorithm>
+#include <memory>
 
 namespace mx {
+namespace {
+
+// The path made absolute against the working folder, by its bytes, without "." and ".." parts.
+QString absoluteNativePath(const QString& path) {
+    if (path.startsWith(u'/')) {
+        return QDir::cleanPath(path);
+    }
+    const std::unique_ptr<char, decltype(&std::free)> current(::getcwd(nullptr, 0), &std::free);
+    return QDir::cleanPath(decodeNativePath(current ? current.get() : "") + u'/' + path);
+}
+
+}  // namespace
 
 TLxLanguageManager::TLxLanguageManager() : m_codePage(ansiCodePageOf(kBuiltInLanguage)) {
     QFile resource(QString::fromLatin1(kConstantsResourcePath));
@@ -34,21 +52,40 @@ void TLxLanguageManager::loadConstantsResource(QByteArrayView bytes) {
 int TLxLanguageManager::ScanLanguageFiles(const QString& directory, const QString& mask,
                                           bool recurse) {
     const QString folder = directory.endsWith(u'/') ? directory : directory + u'/';
+    const QByteArray nativeFolder = encodeNativePath(folder);
+    const QByteArray pattern = encodeNativePath(mask);
     int accepted = 0;
-    // QDirIterator lists in the order the file system returns entries, unsorted.
-    QDirIterator entries(folder, QStringList{mask},
-                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (entries.hasNext()) {
-        entries.next();
-        const QFileInfo entry = entries.fileInfo();
-        const QString name = entry.fileName();
-        if (entry.isDir()) {
+    // Listed by bytes, in the order the file system returns entries, unsorted: a name that is
+    // not UTF-8 is still a language file.
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(nativeFolder.constData()),
+                                                      &::closedir);
+    if (!listing) {
+        return 0;
+    }
+    while (const dirent* entry = ::readdir(listing.get())) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == ".." ||
+            ::fnmatch(pattern.constData(), name.constData(), FNM_CASEFOLD) != 0) {
+            continue;
+        }
+        const QByteArray path = nativeFolder + name;
+        struct stat target {};
+        struct stat link {};
+        if (::stat(path.constData(), &target) == 0 && S_ISDIR(target.st_mode)) {
             // A link to a directory is not followed: it could lead back up the tree for ever.
-            if (recurse && !name.startsWith(u'.') && !entry.isSymLink()) {
-                accepted += ScanLanguageFiles(folder + name, mask, true);
+            if (recurse && !name.startsWith('.') && ::lstat(path.constData(), &link) == 0 &&
+                !S_ISLNK(link.st_mode)) {
+                accepted += ScanLanguageFiles(decodeNativePath(path), mask, true);
             }
-        } else if (AddLanguageFile(folder + name)) {
-            ++accepted;
+            continue;
+        }
+        // A file that cannot be read (too large for a language file, no permission) is no
+        // language, like one without LANGID; the files after it still count.
+        try {
+            if (AddLanguageFile(decodeNativePath(path))) {
+                ++accepted;
+            }
+        } catch (const Error&) {
         }
     }
     return accepted;
@@ -58,10 +95,11 @@ bool TLxLanguageManager::AddLanguageFile(const QString& path) {
     WriteLocker locker(m_lock);
     // Only regular files: opening a pipe or a device named like a language file could block
     // the program for ever.
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile()) {
+    struct stat info {};
+    if (::stat(encodeNativePath(path).constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return false;
     }
+    const QString absolutePath = absoluteNativePath(path);
     TLxLang_CompTranslations header;
     readLanguageFile(path, LangFileReadMode::HeaderOnly, header);
     const auto declared = tryStrToInt(header.headerValue(u"LANGID")).value_or(0);
@@ -74,9 +112,9 @@ bool TLxLanguageManager::AddLanguageFile(const QString& path) {
             std::find_if(m_languages.begin(), m_languages.end(),
                          [&](const auto& record) { return record.language == language; });
         if (known != m_languages.end()) {
-            known->path = info.absoluteFilePath();
+            known->path = absolutePath;
         } else {
-            m_languages.push_back(TLxLang_LangResource{language, info.absoluteFilePath()});
+            m_languages.push_back(TLxLang_LangResource{language, absolutePath});
         }
     }
     return true;

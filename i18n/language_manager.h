@@ -41,12 +41,13 @@ public:
     // Registers the language files in `directory` whose names match `mask` (wildcards, any
     // case), in directory listing order; returns how many files were accepted. With `recurse`,
     // subdirectories whose names match the mask (and do not begin with ".") are scanned too.
-    // An error reading a file ends the scan; what was registered before stays.
+    // A file that cannot be read (too large, no permission) is skipped like one without LANGID.
     int ScanLanguageFiles(const QString& directory, const QString& mask, bool recurse);
 
     // Reads the file's header and registers its LANGID (low 16 bits). False for a missing
-    // path, a directory or a LANGID of 0. A file declaring the built-in language is accepted
-    // but registers nothing; a known identifier gets the new path and keeps its position.
+    // path, anything but a regular file or a LANGID of 0; a file that cannot be read throws. A file
+    // declaring the built-in language is accepted but registers nothing; a known identifier gets
+    // the new path and keeps its position.
     bool AddLanguageFile(const QString& path);
 
     // The built-in language plus the registered ones.

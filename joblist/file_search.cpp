@@ -5,12 +5,15 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include <climits>
+
 #include <QHash>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include "core/native_path.h"
+#include "core/read_file.h"
 
 namespace mx {
 namespace {
@@ -46,6 +49,37 @@ void describe(TSearchRec& record, const struct stat& info) {
 
 bool matchFolded(QStringView name, QStringView mask);
 
+// opendir refuses a path of PATH_MAX bytes or more (ENAMETOOLONG), which a deep tree reaches;
+// such a folder is opened a piece at a time, each piece relative to the folder before it.
+DIR* openListing(const QByteArray& path) {
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    FileDescriptor folder;
+    qsizetype start = 0;
+    while (start < path.size()) {
+        qsizetype end = path.size();
+        if (end - start >= PATH_MAX) {
+            end = path.lastIndexOf('/', start + PATH_MAX - 1);
+            if (end <= start) {
+                return nullptr;
+            }
+        }
+        const QByteArray piece = path.mid(start, end - start);
+        folder = FileDescriptor(
+            ::openat(folder.isOpen() ? folder.get() : AT_FDCWD, piece.constData(), kFlags));
+        if (!folder.isOpen()) {
+            return nullptr;
+        }
+        // A doubled separator must not make the next piece an absolute path.
+        for (start = end + 1; start < path.size() && path[start] == '/'; ++start) {
+        }
+    }
+    DIR* listing = folder.isOpen() ? ::fdopendir(folder.get()) : nullptr;
+    if (listing) {
+        folder.release();
+    }
+    return listing;
+}
+
 bool matchesFoldedMask(const QString& foldedName, const QString& foldedMask) {
     return foldedMask == QLatin1String("*.*") || matchFolded(foldedName, foldedMask);
 }
@@ -59,7 +93,7 @@ bool matchesFoldedMask(const QString& foldedName, const QString& foldedMask) {
 Listing readFolder(const QString& folder, const QStringList& foldedMasks) {
     auto entries = std::make_shared<std::vector<Entry>>();
     const QByteArray encoded = folder.isEmpty() ? QByteArray(".") : encodeNativePath(folder);
-    std::unique_ptr<DIR, DirCloser> dir(opendir(encoded.constData()));
+    std::unique_ptr<DIR, DirCloser> dir(openListing(encoded));
     if (!dir) {
         return entries;
     }

@@ -1,7 +1,5 @@
 #include "settings/ini_file.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <utility>
 
 #include "core/error.h"
@@ -94,12 +92,13 @@ QByteArray encodeValue(const QString& value) {
 }  // namespace
 
 IniFile::IniFile(QString path) : m_path(std::move(path)) {
-    QFile file(m_path);
-    if (!file.exists()) {
+    // Folders, FIFOs and devices count as unreadable; opening them never blocks. Only a file
+    // that is not there reads as empty: anything else would be replaced by the next save.
+    const ReadableFile file = openRegularFile(m_path);
+    if (!file && file.failure == OpenFailure::Missing) {
         return;
     }
-    // Folders, FIFOs and devices count as unreadable; opening them never blocks.
-    const std::optional<QByteArray> read = readRegularFile(m_path);
+    const std::optional<QByteArray> read = file ? readAllFrom(file) : std::nullopt;
     if (!read) {
         m_unreadable = true;
         return;

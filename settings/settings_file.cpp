@@ -3,7 +3,9 @@
 #include <QStandardPaths>
 
 #include "core/app_locations.h"
+#include "core/error.h"
 #include "core/int_text.h"
+#include "core/native_path.h"
 #include "settings/extraction_options.h"
 #include "settings/ini_file.h"
 
@@ -19,6 +21,28 @@ const QString kLanguageKey = QStringLiteral("language");
 void prepareFolderOf(const QString& iniPath) {
     if (iniPath.startsWith(userConfigFolder() + QLatin1Char('/'))) {
         makeParentFolders(iniPath);
+    }
+}
+
+// A value holding a line end would split into a line of its own, read back as another key or
+// section; cutting it there would save less than the dialog shows.
+void refuseLineBreaks(const ExtractionOptions& options) {
+    for (const OptionFieldInfo& info : kOptionFieldTable) {
+        if (info.kind != OptionKind::NumberText && info.kind != OptionKind::Text) {
+            continue;
+        }
+        QString shown = displayPath(options.text(info.field));
+        if (!shown.contains(QLatin1Char('\n')) && !shown.contains(QLatin1Char('\r'))) {
+            continue;
+        }
+        for (QChar& c : shown) {
+            if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+                c = QChar(QChar::ReplacementCharacter);
+            }
+        }
+        throw Error(QStringLiteral("The settings were not saved: the option %1 holds a line "
+                                   "break, which the settings file cannot carry:\n%2")
+                        .arg(QString::fromLatin1(info.name), shown));
     }
 }
 
@@ -64,6 +88,7 @@ void LoadSettings(ExtractionOptions& options, const QString& iniPath, SpinPositi
 }
 
 void SaveSettings(const ExtractionOptions& options, const QString& iniPath) {
+    refuseLineBreaks(options);
     IniFile ini(iniPath);
     for (const OptionFieldInfo& info : kOptionFieldTable) {
         const QString key = QString::fromLatin1(info.settingsKey);

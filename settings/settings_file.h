@@ -32,6 +32,8 @@ void LoadSettings(ExtractionOptions& options, const QString& iniPath = settingsF
 
 // Writes all 19 [options] keys from `options`, keeping every other line of the file. The file
 // is replaced whole, so a failure (Error "Unable to write to <path>") changes nothing on disk.
+// A text field holding CR or LF is refused with an Error naming the option, before anything is
+// written.
 void SaveSettings(const ExtractionOptions& options, const QString& iniPath = settingsFilePath());
 
 // [Form] "language": 1033 when missing or not a number.

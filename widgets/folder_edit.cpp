@@ -1,15 +1,17 @@
 #include "widgets/folder_edit.h"
 
+#include <sys/stat.h>
+
 #include <QContextMenuEvent>
 #include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QToolButton>
 
+#include "core/native_path.h"
 #include "widgets/design_scale.h"
+#include "widgets/native_file_dialog.h"
 
 namespace mx {
 
@@ -53,8 +55,7 @@ FolderEdit::FolderEdit(QWidget* parent)
     connect(m_browse, &QToolButton::clicked, this, &FolderEdit::browse);
     connect(m_edit, &QLineEdit::textChanged, this, &FolderEdit::textChanged);
     m_picker = [](QWidget* owner, const QString& start) {
-        return QFileDialog::getExistingDirectory(owner, QString(), start,
-                                                 QFileDialog::ShowDirsOnly);
+        return NativeFileDialog::getExistingFolder(owner, QString(), start);
     };
 }
 
@@ -63,7 +64,10 @@ QString FolderEdit::pickerStartFolder() const {
     if (typed.isEmpty()) {
         return m_lastConfirmed.isEmpty() ? QDir::rootPath() : m_lastConfirmed;
     }
-    return QFileInfo(typed).isDir() ? typed : QDir::rootPath();
+    struct stat info {};
+    const bool isFolder =
+        ::stat(encodeNativePath(typed).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+    return isFolder ? typed : QDir::rootPath();
 }
 
 void FolderEdit::browse() {

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -199,6 +201,35 @@ TEST_F(LanguageWindowTest, SavePathIsTranslatedAndABrokenLanguageIsReportedOnceA
     EXPECT_EQ(m_options.language(), 1033);
     m_form->close();
     EXPECT_EQ(LoadLanguageSetting(settingsFilePath()), 1033);
+}
+
+// A language file far too large to be one (no section header to stop at) is no language, and
+// a saved language whose file is damaged costs only itself: the scan, the help and the saved
+// choice survive both.
+TEST_F(LanguageWindowTest, LargeOrDamagedLanguageFilesCostOnlyTheirOwnStep) {
+    ASSERT_TRUE(test::writeFile(m_folder.filePath("huge.lng"), QByteArray(72 << 20, 'x')));
+    ASSERT_TRUE(test::writeFile(m_folder.filePath("italian.lng"),
+                                "LANGID=1040\r\n[Form1]\r\n2=Salva\r\n2=Salva\r\n"));
+    SaveLanguageSetting(1040, settingsFilePath());
+    // The window reports start-up errors in a message box, before a test can take them over.
+    QStringList shown;
+    QTimer::singleShot(0, [&shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown << box->text();
+            box->accept();
+        }
+    });
+    start();
+    ASSERT_EQ(shown.size(), 1) << shown.join('|').toStdString();
+    EXPECT_TRUE(shown[0].startsWith("Loading translations failed.")) << shown[0].toStdString();
+    QStringList registered;
+    for (const auto& record : LangManager().languages()) {
+        registered << record.path;
+    }
+    EXPECT_TRUE(registered.contains(m_folder.filePath("russian.lng"))) << "the scan went on";
+    EXPECT_NE(m_form->findChild<TNARVHelp*>(), nullptr);
+    m_form->close();
+    EXPECT_EQ(LoadLanguageSetting(settingsFilePath()), 1040);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTableWidget>
@@ -16,6 +17,7 @@
 #include "core/program_folder.h"
 #include "help/help_bridge.h"
 #include "settings/extraction_options.h"
+#include "widgets/folder_edit.h"
 
 namespace mx {
 namespace {
@@ -115,6 +117,36 @@ TEST_F(WindowFilesTest, AddFileAndAddFolderDialogsGiveTheRealBytes) {
     answerNextDialogWith(folder);
     EXPECT_EQ(encodeNativePath(form->dirDialog1()), folder);
     EXPECT_TRUE(dialogProblems.isEmpty()) << dialogProblems.join(", ").toStdString();
+
+    // The options dialog's browse button, started inside that folder, gives it back by its bytes.
+    FolderEdit edit;
+    edit.setText(decodeNativePath(folder));
+    answerNextDialogWith(folder);
+    edit.browseButton()->click();
+    EXPECT_EQ(encodeNativePath(edit.text()), folder);
+    EXPECT_TRUE(dialogProblems.isEmpty()) << dialogProblems.join(", ").toStdString();
+}
+
+// Two names that differ only in a byte that is not UTF-8 look alike in the dialog; the user is
+// asked which one is meant and gets that one.
+TEST_F(WindowFilesTest, LookalikeNamesInADialogAreToldApartByTheirBytes) {
+    ASSERT_TRUE(writeNativeFile(folder + "/a\xE0.avi", "1"));
+    ASSERT_TRUE(writeNativeFile(folder + "/a\xE1.avi", "2"));
+    answerNextDialogWith(folder + "/a\xE1.avi");
+    QStringList offered;
+    QTimer::singleShot(120, form.get(), [&offered] {
+        auto* chooser = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (!chooser) {
+            ADD_FAILURE() << "not asked";
+            return;
+        }
+        offered = chooser->comboBoxItems();
+        chooser->setTextValue(offered.filter("E1)").value(0));
+        chooser->accept();
+    });
+    click("BtnAddFile");
+    EXPECT_EQ(offered.size(), 2);
+    EXPECT_EQ(rowBytes(), QList<QByteArray>{folder + "/a\xE1.avi"});
 }
 
 TEST_F(WindowFilesTest, SaveListAndOpenListThroughTheDialogsKeepEveryByte) {

@@ -391,6 +391,35 @@ if start_big_run; then
 else
     check "a large BMP write under way" false
 fi
+# Two videos of one base name in one run: the later one keeps its extension in its frames' names
+# instead of replacing the earlier one's (the .avi mask is searched first).
+mkdir -p "$work/twins" "$work/twins_out"
+cp "$clip" "$work/twins/clip.mp4"
+ffmpeg -hide_banner -loglevel error -y -f lavfi -i "testsrc2=size=160x120:rate=25:duration=6" \
+    -c:v mpeg4 "$work/twins/clip.avi"
+run "$work/twins" 3 jpg -o "$work/twins_out"
+check "both videos' frames stay" test "$(cd "$work/twins_out" && ls)" = \
+    "$(printf 'clip.mp4_%05d.jpg\n' 1 2 3; printf 'clip_%05d.jpg\n' 1 2 3)"
+check "the plain names hold the first video's frames" \
+    test "$(size_of "$work/twins_out/clip_00003.jpg")" = "160,120"
+check "the log says the name was taken" \
+    out_has $'\t'"$work/twins_out/clip is already used in this run: clip.mp4 is saved as $work/twins_out/clip.mp4$"
+
+# A job list with an empty save path writes beside each video, never into the root folder.
+mkdir "$work/beside"
+name=beside_$$
+cp "$clip" "$work/beside/$name.mp4"
+{
+    printf '%s\r\n' "$work/beside/$name.mp4" options BMPBtn_Checked=TRUE 480 1 75 "" 1 5 \
+        JPGBtn_Checked=FALSE rbAutoWidth_Checked=TRUE rbFrameFile_Checked=TRUE \
+        rbMatrix_Checked=FALSE rbProport_Checked=TRUE rbRandom_Checked=FALSE \
+        chkAddNumber_Checked=FALSE chkFolder_Checked=FALSE chkSec_Checked=FALSE \
+        rbEverSec_Checked=FALSE chktime_Checked=FALSE chkFilename_Checked=FALSE
+} >"$work/beside.mxl"
+run "$work/beside.mxl"
+check "an empty save path saves beside the video" test -s "$work/beside/$name.bmp"
+check "and nothing in the root folder" test ! -e "/$name.bmp"
+rm -f "/$name.bmp"
 
 # A full disk stops the run with exit 1 and the file's name; the frames before it are whole and
 # no emptied or partial file is left. Needs a tmpfs of our own (root).

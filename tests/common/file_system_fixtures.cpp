@@ -91,6 +91,10 @@ NativeTempDir::~NativeTempDir() {
         FTW_DEPTH | FTW_PHYS);
 }
 
+RemovedAtEnd::~RemovedAtEnd() {
+    ::remove(path.constData());
+}
+
 QByteArray readNativeFile(const QByteArray& path) {
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {

@@ -50,6 +50,13 @@ private:
     QByteArray m_path;
 };
 
+// Removes one entry (a file or an empty folder) when it goes out of scope: for names that are not
+// UTF-8 inside a QTemporaryDir, which cannot remove them and would stay behind with its folder.
+struct RemovedAtEnd {
+    QByteArray path;
+    ~RemovedAtEnd();
+};
+
 // Files by their native byte names (QFile would mangle bytes that are not UTF-8).
 QByteArray readNativeFile(const QByteArray& path);
 bool writeNativeFile(const QByteArray& path, const QByteArray& bytes);

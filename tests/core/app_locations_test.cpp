@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "common/file_system_fixtures.h"
 #include "common/test_support.h"
 #include "core/app_locations.h"
 #include "core/native_path.h"
@@ -113,6 +114,32 @@ TEST_F(Locations, DataFilesBesideTheProgramElseInTheInstalledDataFolder) {
     EXPECT_EQ(installedDataFolder(), data);
 }
 
+// A copy of this test program in a folder whose name is not UTF-8 (as an unpacked archive may
+// make it) finds its portable settings file there: the folder is taken by its bytes.
+TEST(ProgramFolder, FolderNamedInOtherBytesIsTheProgramFilesOwn) {
+    const char* const expectedVariable = "MX_EXPECTED_SETTINGS_FILE";
+    if (qEnvironmentVariableIsSet(expectedVariable)) {
+        EXPECT_EQ(encodeNativePath(chooseSettingsFile()), qgetenv(expectedVariable));
+        return;
+    }
+    test::NativeTempDir dir;
+    const QByteArray folder = dir.bytes() + "/bin\xE9";
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    ASSERT_TRUE(test::writeNativeFile(folder + "/mxex2.ini", "[Form]\r\nlanguage=1031\r\n"));
+    ASSERT_TRUE(test::writeNativeFile(folder + "/tests", test::readNativeFile("/proc/self/exe")));
+    ASSERT_EQ(::chmod((folder + "/tests").constData(), 0700), 0);
+    // Started through a link with a plain name: QProcess cannot start a path in other bytes.
+    ASSERT_EQ(::symlink((folder + "/tests").constData(), (dir.bytes() + "/run").constData()), 0);
+    const ScopedEnv expected(expectedVariable, folder + "/mxex2.ini");
+    QString output;
+    EXPECT_EQ(
+        test::runProgram(
+            dir.path() + "/run",
+            {"--gtest_filter=ProgramFolder.FolderNamedInOtherBytesIsTheProgramFilesOwn"}, &output),
+        0)
+        << output.toStdString();
+}
+
 TEST_F(Locations, ParentFoldersAreMadeForTheOwnerOnly) {
     const QString file = m_prefix.filePath("a/b\xC3\xA9/c/mxex2.ini");
     ASSERT_TRUE(makeParentFolders(file));
@@ -125,6 +152,7 @@ TEST_F(Locations, ParentFoldersAreMadeForTheOwnerOnly) {
 
     // Undecodable bytes in a folder name are kept.
     const QString odd = m_prefix.path() + "/" + decodeNativePath("x\xFFy") + "/f";
+    const test::RemovedAtEnd removed{encodeNativePath(m_prefix.path()) + "/x\xFFy"};
     ASSERT_TRUE(makeParentFolders(odd));
     EXPECT_EQ(::access((encodeNativePath(m_prefix.path()) + "/x\xFFy").constData(), F_OK), 0);
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "common/file_system_fixtures.h"
 #include "common/special_files.h"
 #include "common/test_support.h"
 #include "core/native_path.h"
@@ -18,6 +19,7 @@ TEST(RegularFileOpen, ReadsRegularFilesWholeOrInPieces) {
     const QString path = dir.path() + "/" + decodeNativePath("caf\xE9.txt");
     const QByteArray content = QByteArray(200000, 'x') + "end";
     ASSERT_TRUE(test::writeNativeFile(path, content));
+    const test::RemovedAtEnd removed{encodeNativePath(path)};
 
     ReadableFile file = openRegularFile(path);
     ASSERT_TRUE(file);

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <map>
 #include <set>
 
 namespace mx {
@@ -69,6 +70,99 @@ TEST(FormTables, BuiltInDataMatchesTheTables) {
     EXPECT_EQ(lvLog.name(), "lvLog");
     EXPECT_EQ(lvLog.properties->find(u"Columns[2].Caption")->id, 22);
     EXPECT_TRUE(formLangData("FormAbout").isEmpty());
+}
+
+// Every ID bound to its component and property as the windows' designs give them; a swap of two
+// IDs (a label showing its neighbour's text in every language) fails here.
+const char kBindings[] = R"(Form1 1 Form1 Caption
+Form1 2 BtnExit Caption
+Form1 3 BtnAddFile Caption
+Form1 4 BtnAddDir Caption
+Form1 5 BtnSaveList Caption
+Form1 6 BtnSetting Caption
+Form1 7 BtnOpenList Caption
+Form1 8 BtnStartExtract Caption
+Form1 9 BtnHelp Caption
+Form1 10 FileList Columns[0].Caption
+Form1 11 FileList Columns[1].Caption
+Form1 12 OpenDialog1 Filter
+Form1 13 DirDialog1 Title
+Form1 14 OpenDialogList DefaultExt
+Form1 15 OpenDialogList Filter
+Form1 16 SaveDialogList DefaultExt
+Form1 17 SaveDialogList Filter
+Form1 18 ClearList1 Caption
+Form1 19 DeletefromList1 Caption
+Form1 20 lvLog Columns[0].Caption
+Form1 21 lvLog Columns[1].Caption
+Form1 22 lvLog Columns[2].Caption
+Form1 23 Form1 HelpKeyword
+Form1 24 BtnAbout Caption
+OptionsForm 1 OptionsForm Caption
+OptionsForm 2 Button1 Caption
+OptionsForm 3 Button2 Caption
+OptionsForm 4 GroupBox1 Caption
+OptionsForm 5 pathEdit Text
+OptionsForm 6 chkFolder Caption
+OptionsForm 7 GroupBox2 Caption
+OptionsForm 8 rbAutoWidth Caption
+OptionsForm 9 _rbWidth Caption
+OptionsForm 10 GroupBox3 Caption
+OptionsForm 11 Label1 Caption
+OptionsForm 12 lbl1 Caption
+OptionsForm 13 lbl2 Caption
+OptionsForm 14 lbl3 Caption
+OptionsForm 15 rbFrameFile Caption
+OptionsForm 16 rbMatrix Caption
+OptionsForm 17 rbEverSec Caption
+OptionsForm 18 GroupBox4 Caption
+OptionsForm 19 rbProport Caption
+OptionsForm 20 rbRandom Caption
+OptionsForm 21 GroupBox5 Caption
+OptionsForm 22 _btnlog Caption
+OptionsForm 23 GroupBox6 Caption
+OptionsForm 24 JPGqualitylabel Caption
+OptionsForm 25 BMPBtn Caption
+OptionsForm 26 JPGBtn Caption
+OptionsForm 27 grp1 Caption
+OptionsForm 28 chkSec Caption
+OptionsForm 29 chkAddNumber Caption
+OptionsForm 30 grp2 Caption
+OptionsForm 31 chktime Caption
+OptionsForm 32 chkFilename Caption
+OptionsForm 33 grp3 Caption
+OptionsForm 34 OptionsForm HelpKeyword
+OptionsForm 35 Label2 Caption
+OptionsForm 37 lbl4 Caption
+OptionsForm 38 _edtmytext Text
+)";
+
+// "<window> <ID> <component> <property path>" for every entry below `node`, by ID.
+void collectBindings(const QString& window, const TLxLang_CompEntry& node,
+                     std::map<int, QString>& bindings) {
+    if (node.properties) {
+        for (const auto& entry : node.properties->items()) {
+            bindings[entry.id] = window + ' ' + QString::number(entry.id) + ' ' + node.name() +
+                                 ' ' + entry.path + '\n';
+        }
+    }
+    if (node.children) {
+        for (const auto& child : *node.children) {
+            collectBindings(window, *child, bindings);
+        }
+    }
+}
+
+TEST(FormTables, EveryIdIsBoundToItsControlAndProperty) {
+    QString bindings;
+    for (const Form& form : kForms) {
+        std::map<int, QString> byId;
+        collectBindings(form.name, *readLangData(formLangData(form.name)), byId);
+        for (const auto& [id, line] : byId) {
+            bindings += line;
+        }
+    }
+    EXPECT_EQ(bindings.toStdString(), kBindings);
 }
 
 TEST(FormTables, MalformedLinesAreReported) {

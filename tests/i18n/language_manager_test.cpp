@@ -1,4 +1,5 @@
 #include "i18n/language_manager.h"
+#include "common/file_system_fixtures.h"
 #include "common/test_support.h"
 #include "i18n/constants_resource.h"
 #include "i18n/lang_error.h"
@@ -94,6 +95,20 @@ TEST(LanguageScan, DirectoriesAndMissingPathsAreNotLanguages) {
     manager.AddController(&window);
     manager.SetCurrentLanguage(manager.GetLanguageIdAt(0));
     EXPECT_TRUE(window.events.isEmpty());
+}
+
+// A name in bytes that are not UTF-8 (written on an older system) is a language like any other.
+TEST(LanguageScan, FileNamedInOtherBytesIsRegisteredAndLoaded) {
+    test::NativeTempDir dir;
+    ASSERT_TRUE(
+        test::writeNativeFile(dir.bytes() + "/deutsch\351.lng", "LANGID=1031\n[Form1]\n1=D\n"));
+    TLxLanguageManager manager;
+    EXPECT_EQ(manager.ScanLanguageFiles(dir.path(), "*.LNG", false), 1);
+    FakeController window("Form1");
+    manager.AddController(&window);
+    manager.SetCurrentLanguage(1031);
+    EXPECT_EQ(window.events, (QStringList{"changing", "apply D", "changed"}));
+    manager.RemoveController(&window);
 }
 
 TEST(LanguageNames, IndexRangeAndUnknownNames) {

@@ -144,6 +144,9 @@ TEST(LanguageFileSize, ScanReadsOnlyTheHeaderAndHugeFilesAreRefused) {
     const QString endless = putFile(dir, "e.lng", QByteArray(70 << 20, 'x'));
     EXPECT_EQ(errorOf([&] { readLanguageFile(endless, LangFileReadMode::HeaderOnly, target); }),
               "Cannot read file \"" + endless + "\". File too large");
+    // The scan skips it like a file without LANGID and registers the others all the same.
+    TLxLanguageManager again;
+    EXPECT_EQ(again.ScanLanguageFiles(dir.path(), "*.lng", false), 4);
 
     // Decoding converts in pieces: characters split across piece boundaries come out whole.
     QByteArray shiftJis = "a";

@@ -205,6 +205,34 @@ TEST(FileSearch, NamesThatAreNotUtf8AreFoundWithTheirBytesAndTheirFoldersEntered
     }
 }
 
+// Below a path of more than 4096 bytes (PATH_MAX) the tree goes on: its videos are found too.
+TEST(FileSearch, FoldersBelowAPathLongerThanPathMaxAreSearched) {
+    QTemporaryDir dir;
+    struct RemoveTree {  // rm copes with any depth, unlike QDir and nftw
+        QString path;
+        ~RemoveTree() { test::runProgram("rm", {"-rf", path}); }
+    } removeTree{dir.path() + "/deep"};
+    const QByteArray name(200, 'd');
+    QString expected = dir.path() + "/";
+    int folder = ::open(dir.path().toUtf8().constData(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < 25; ++level) {
+        const QByteArray part = level == 0 ? QByteArray("deep") : name;
+        ASSERT_EQ(::mkdirat(folder, part.constData(), 0700), 0);
+        const int next = ::openat(folder, part.constData(), O_RDONLY | O_DIRECTORY);
+        ::close(folder);
+        folder = next;
+        expected += QString::fromLatin1(part) + "/";
+    }
+    ::close(::openat(folder, "clip.avi", O_WRONLY | O_CREAT, 0600));
+    ::close(folder);
+    ASSERT_GT(expected.size(), 4096);
+    TFileSearch search;
+    search.setOnFileFind([](const QString&, const TSearchRec&) {});
+    search.setSearchFile(dir.path() + "/*.avi");
+    search.Execute();
+    EXPECT_EQ(search.FilesFound(), QStringList{expected + "clip.avi"});
+}
+
 TEST(FileSearch, ANestedSearchRunsToItsEndAndTheOuterOneGoesOnInItsOwnOrder) {
     const Tree tree;
     TFileSearch search;

@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "common/file_system_fixtures.h"
 #include "common/media_clips.h"
 #include "common/test_support.h"
 #include "core/native_path.h"
@@ -235,6 +236,7 @@ TEST_F(MediaMatrixTest, OpensFileNamesWhoseBytesAreNotText) {
     const QByteArray folder = QFile::encodeName(s_dir->path());
     const QByteArray name = folder + "/caf\xe9_\x80:clip.mp4";
     ASSERT_EQ(::rename(QFile::encodeName(made.path).constData(), name.constData()), 0);
+    const RemovedAtEnd removed{name};
     const QString path = decodeNativePath(name);
     ASSERT_TRUE(hasEscapedBytes(path));
     auto source = createFfmpegVideoSource();

@@ -6,6 +6,9 @@
 
 namespace mx::test {
 
+// The kernels of the resampler, each from its formula; single precision in and out.
+float referenceKernel(ResampleFilter filter, float x);
+
 // The resampler written step by step from its rules: the yardstick for the optimised
 // ResampleBitmap, which must give the same bytes.
 void referenceResampleBitmap(int newWidth, int newHeight, ResampleFilter filter, float radius,

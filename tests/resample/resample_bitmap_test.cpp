@@ -5,6 +5,7 @@
 #include <random>
 
 #include "engine/resample_bitmap.h"
+#include "reference_resample.h"
 #include "resample_test_support.h"
 
 namespace mx {
@@ -33,6 +34,14 @@ TEST(ResampleKernels, ValuesAndSupport) {
         EXPECT_GT(resampleKernel(f, 0.0f), 0.5f) << filterName(f);
     }
     EXPECT_EQ(defaultResampleRadius(ResampleFilter::Lanczos3), 3.0f);
+    // Every kernel as its formula gives it, over its whole support and past it.
+    for (ResampleFilter f : allFilters()) {
+        for (int step = -4 * 97; step <= 4 * 97; ++step) {
+            const float x = float(step) / 97.0f;
+            ASSERT_EQ(resampleKernel(f, x), test::referenceKernel(f, x))
+                << filterName(f) << " " << x;
+        }
+    }
 }
 
 TEST(ResampleBitmap, BoxAtTheSameSizeReproducesThePicture) {
