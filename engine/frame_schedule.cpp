@@ -123,17 +123,27 @@ std::vector<double> FrameSchedule::plannedPositions(int first, int last) const {
 
 bool FrameSchedule::run(VideoSource& source, double& currentPosition,
                         const std::function<void(int index)>& capture) {
+    std::vector<double> plan;
     for (int i = 1; i <= m_count; ++i) {
         m_host.processMessages();
         if (AbortFlag.load()) {
             return false;
         }
         m_host.setFileProgressPos(i);
-        if ((i - 1) % kPlanLength == 0) {
-            source.planCaptures(plannedPositions(i, std::min(m_count, i + kPlanLength - 1)));
+        const size_t inPlan = size_t(i - 1) % kPlanLength;
+        if (inPlan == 0) {
+            plan = plannedPositions(i, std::min(m_count, i + kPlanLength - 1));
+            source.planCaptures(plan);
         }
+        // The seek that counts names the capture's place in the plan: the source hands out
+        // what it prepared by that place, not by comparing positions.
+        const bool planned = inPlan < plan.size();
         if (m_options.rbProport()) {
-            source.seek(i * m_step);
+            if (planned && !m_options.rbEverSec()) {
+                source.seekPlanned(inPlan, plan[inPlan]);
+            } else {
+                source.seek(i * m_step);
+            }
             currentPosition = source.position();
         }
         if (m_options.rbRandom()) {
@@ -141,7 +151,11 @@ bool FrameSchedule::run(VideoSource& source, double& currentPosition,
             currentPosition = source.position();
         }
         if (m_options.rbEverSec()) {
-            source.seek(startAtPosition(i));
+            if (planned) {
+                source.seekPlanned(inPlan, plan[inPlan]);
+            } else {
+                source.seek(startAtPosition(i));
+            }
             currentPosition = source.position();
         }
         capture(i);
