@@ -41,6 +41,9 @@ public:
     int videoWidth() override { return noteSize(m_inner->videoWidth()); }
     double duration() override { return m_inner->duration(); }
     void seek(double seconds) override { m_inner->seek(seconds); }
+    void seekPlanned(size_t index, double seconds) override {
+        m_inner->seekPlanned(index, seconds);
+    }
     double position() override { return m_inner->position(); }
     bool currentImage(QByteArray* dib) override {
         ++m_counts->requests;

@@ -133,7 +133,7 @@ void ExtractionEngine::run(const QString& sourcePath) {
 std::optional<CapturedFrame> ExtractionEngine::takeGoodFrame(GoodFrameSearch& search,
                                                              FrameSchedule& schedule, int index,
                                                              double& currentPosition) {
-    GoodFrame taken = search.take(currentPosition);
+    GoodFrame taken = search.take(currentPosition, schedule.planIndex());
     if (search.wentOffPlan()) {
         schedule.replan();
     }

@@ -109,14 +109,17 @@ double FrameSchedule::startAtPosition(int index) const {
 // Where captures first .. last will seek, computed as the loop computes them, for the methods
 // whose positions are known before the loop reaches them. None for random positions: each
 // draw is made when its capture comes.
-std::vector<double> FrameSchedule::plannedPositions(int first, int last) const {
+std::vector<double> FrameSchedule::plannedPositions(int first, int last,
+                                                    std::vector<std::size_t>* starts) const {
     std::vector<double> positions;
+    starts->clear();
     const bool startAt = m_options.rbEverSec();
     if (!startAt && (m_options.rbRandom() || !m_options.rbProport())) {
         return positions;
     }
     for (int i = first; i <= last; ++i) {
         const double position = startAt ? startAtPosition(i) : i * m_step;
+        starts->push_back(positions.size());
         if (m_captureRequests) {
             const std::vector<double> requests = m_captureRequests(position);
             positions.insert(positions.end(), requests.begin(), requests.end());
@@ -136,18 +139,33 @@ double FrameSchedule::spacing() const {
 
 bool FrameSchedule::run(VideoSource& source, double& currentPosition,
                         const std::function<void(int index)>& capture) {
+    std::vector<double> plan;
+    std::vector<std::size_t> firstRequests;  // where each capture of the plan starts in it
+    int planStart = 1;
     for (int i = 1; i <= m_count; ++i) {
         m_host.processMessages();
         if (AbortFlag.load()) {
             return false;
         }
         m_host.setFileProgressPos(i);
-        if ((i - 1) % kPlanLength == 0 || m_replan) {
+        if (i == 1 || i - planStart >= kPlanLength || m_replan) {
             m_replan = false;
-            source.planCaptures(plannedPositions(i, std::min(m_count, i + kPlanLength - 1)));
+            planStart = i;
+            plan = plannedPositions(i, std::min(m_count, i + kPlanLength - 1), &firstRequests);
+            source.planCaptures(plan);
         }
+        // The seek that counts names the capture's place in the plan: the source hands out
+        // what it prepared by that place, not by comparing positions. Captures that ask for
+        // several pictures make those seeks themselves (planIndex()).
+        const std::size_t inPlan = std::size_t(i - planStart);
+        m_planIndex = inPlan < firstRequests.size() ? firstRequests[inPlan] : kUnplanned;
+        const bool planned = m_planIndex != kUnplanned && !m_captureRequests;
         if (m_options.rbProport()) {
-            source.seek(i * m_step);
+            if (planned && !m_options.rbEverSec()) {
+                source.seekPlanned(m_planIndex, plan[m_planIndex]);
+            } else {
+                source.seek(i * m_step);
+            }
             currentPosition = source.position();
         }
         if (m_options.rbRandom()) {
@@ -155,11 +173,16 @@ bool FrameSchedule::run(VideoSource& source, double& currentPosition,
             currentPosition = source.position();
         }
         if (m_options.rbEverSec()) {
-            source.seek(startAtPosition(i));
+            if (planned) {
+                source.seekPlanned(m_planIndex, plan[m_planIndex]);
+            } else {
+                source.seek(startAtPosition(i));
+            }
             currentPosition = source.position();
         }
         capture(i);
     }
+    m_planIndex = kUnplanned;
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -52,10 +53,16 @@ public:
     // A capture asked for pictures its plan did not name, which drops the rest of the plan:
     // the next capture plans afresh.
     void replan() { m_replan = true; }
+    // During capture(index): the place in the source's plan of the capture's first request,
+    // kUnplanned when the plan does not name it.
+    std::size_t planIndex() const { return m_planIndex; }
+    static constexpr std::size_t kUnplanned = std::size_t(-1);
 
 private:
     double startAtPosition(int index) const;
-    std::vector<double> plannedPositions(int first, int last) const;
+    // starts receives where each capture's requests begin in the positions.
+    std::vector<double> plannedPositions(int first, int last,
+                                         std::vector<std::size_t>* starts) const;
 
     EngineHost& m_host;
     const ExtractionOptions& m_options;
@@ -64,6 +71,7 @@ private:
     double m_durationAtOpen = 0;
     std::function<std::vector<double>(double)> m_captureRequests;
     bool m_replan = false;
+    std::size_t m_planIndex = kUnplanned;
 };
 
 }  // namespace mx

@@ -61,9 +61,13 @@ std::vector<double> GoodFrameSearch::requestsAround(double position) const {
     return {std::max(0.0, at - m_step), at, std::min(m_duration, at + m_step)};
 }
 
-GoodFrameSearch::Probe GoodFrameSearch::request(double seconds) {
+GoodFrameSearch::Probe GoodFrameSearch::request(double seconds, std::size_t planned) {
     Probe probe;
-    m_source.seek(seconds);
+    if (planned == FrameSchedule::kUnplanned) {
+        m_source.seek(seconds);
+    } else {
+        m_source.seekPlanned(planned, seconds);
+    }
     probe.time = m_source.position();
     QByteArray dib;
     if (!m_source.currentImage(&dib)) {
@@ -91,20 +95,23 @@ Flaw GoodFrameSearch::judge(const Probe& probe, const Probe* before, const Probe
     return flaw;
 }
 
-GoodFrame GoodFrameSearch::take(double position) {
+GoodFrame GoodFrameSearch::take(double position, std::size_t planIndex) {
     m_offPlan = false;
     GoodFrame result;
     result.time = position;
     const std::vector<double> around = requestsAround(position);
     if (!active()) {
-        Probe at = request(around[0]);
+        Probe at = request(around[0], planIndex);
         result.requestFailed = at.failed;
         result.frame = std::move(at.frame);
         return result;
     }
-    Probe before = request(around[0]);
-    Probe at = request(around[1]);
-    Probe after = request(around[2]);
+    const auto planned = [planIndex](std::size_t k) {
+        return planIndex == FrameSchedule::kUnplanned ? planIndex : planIndex + k;
+    };
+    Probe before = request(around[0], planned(0));
+    Probe at = request(around[1], planned(1));
+    Probe after = request(around[2], planned(2));
     result.requestFailed = at.failed;
     if (!at.frame) {
         return result;

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
 #include <optional>
 #include <vector>
 
 #include "engine/captured_frame.h"
 #include "engine/frame_quality.h"
+#include "engine/frame_schedule.h"
 
 namespace mx {
 
@@ -38,8 +40,9 @@ public:
     // between its two neighbours on the grid. Plans of the source name these.
     std::vector<double> requestsAround(double position) const;
 
-    // The frame to take for a capture whose seeks reached position.
-    GoodFrame take(double position);
+    // The frame to take for a capture whose seeks reached position. planIndex: where the
+    // source's plan names requestsAround(position), or FrameSchedule::kUnplanned.
+    GoodFrame take(double position, std::size_t planIndex);
 
     // Whether the last take asked the source for pictures beyond requestsAround.
     bool wentOffPlan() const { return m_offPlan; }
@@ -47,7 +50,8 @@ public:
 private:
     struct Probe;
 
-    Probe request(double seconds);
+    // planned: the request's place in the source's plan, or FrameSchedule::kUnplanned.
+    Probe request(double seconds, std::size_t planned = FrameSchedule::kUnplanned);
     Flaw judge(const Probe& probe, const Probe* before, const Probe* after);
 
     VideoSource& m_source;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -30,10 +31,16 @@ public:
     // (BITMAPINFOHEADER, then the pixel array at the end of the buffer). False when there is
     // no picture; *dib is then unspecified.
     virtual bool currentImage(QByteArray* dib) = 0;
-    // The positions the next captures will seek to, in order, each followed by one picture
-    // request. A source may prepare those pictures ahead; a request for any other position
-    // drops the rest of the plan. Pictures and their order are the same as without a plan.
+    // The positions of the pictures the next captures will ask for, in order. Each picture is
+    // then sought with seekPlanned and asked for. A source may prepare those pictures ahead; a
+    // picture asked for after any other seek drops the rest of the plan. Pictures and their
+    // order are the same as without a plan.
     virtual void planCaptures(const std::vector<double>& seconds) { (void)seconds; }
+    // seek(seconds) for the picture at `index` of the last plan, `seconds` being its position.
+    virtual void seekPlanned(std::size_t index, double seconds) {
+        (void)index;
+        seek(seconds);
+    }
     // Releases every media object; the source answers as an unopened one afterwards.
     virtual void close() = 0;
 };

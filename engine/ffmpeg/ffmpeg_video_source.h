@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "engine/video_source.h"
@@ -18,5 +19,10 @@ std::unique_ptr<VideoSource> createFfmpegVideoSource();
 void setSplitEveryPlanForTesting(bool on);
 // For tests: how many plans have gone to two decoders in this process.
 int plansSplitForTesting();
+// For tests: the bytes frames decoded ahead may hold, in place of the share of memory; 0 for
+// that share again.
+void setAheadBudgetForTesting(int64_t bytes);
+// For tests: the most bytes frames decoded ahead held at once since the last call.
+int64_t peakHeldAheadForTesting();
 
 }  // namespace mx

@@ -116,7 +116,7 @@ TEST(DamagedMedia, EveryDamagedCopyFinishesInBoundedTime) {
             source->open(path);
             source->planCaptures(times);
             for (size_t i = 0; i < times.size(); ++i) {
-                source->seek(times[i]);
+                source->seekPlanned(i, times[i]);
                 EXPECT_EQ(source->currentImage(&dib), got[i]) << "planned " << times[i];
             }
             source->close();

@@ -103,11 +103,11 @@ TEST(PictureMemory, OneCaptureHoldsAtMostTwoCopiesOfThePicture) {
 }
 
 // Captures decoded ahead on two decoders hold decoded pictures only (three eighths of a copy
-// each here), never converted ones, and a decoder keeps at most two nobody asked for yet.
-// However far ahead the decoders run, the peak is the two copies of a capture, the second
-// decoder's frames and those four: about 5.7 copies. Holding every frame of the plan would
-// add seven copies, holding converted pictures four.
-TEST(PictureMemory, CapturesDecodedAheadHoldFewDecodedFrames) {
+// each here), never converted ones, and no more of them than the budget allows, however far
+// ahead the decoders could run on a clip of key frames only: the peak is the two copies of a
+// capture, the second decoder's frames and the budget (two copies here). Holding every frame
+// of the plan would add seven copies, holding converted pictures four.
+TEST(PictureMemory, CapturesDecodedAheadStayWithinTheBudget) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const int width = 3840;
@@ -124,20 +124,28 @@ TEST(PictureMemory, CapturesDecodedAheadHoldFewDecodedFrames) {
     if (!resetPeak() || !readMemory(&before, &peak)) {
         GTEST_SKIP() << "the kernel keeps no resettable peak";
     }
+    const int64_t budget = 2 * copy;
+    setAheadBudgetForTesting(budget);
+    peakHeldAheadForTesting();
     const int splitBefore = plansSplitForTesting();
     source->planCaptures(plan);
     EXPECT_EQ(plansSplitForTesting(), splitBefore + 1);
-    for (const double t : plan) {
+    for (size_t i = 0; i < plan.size(); ++i) {
         // Slow requests: both decoders run as far ahead as they may.
         QThread::msleep(100);
-        source->seek(t);
+        source->seekPlanned(i, plan[i]);
         QByteArray dib;
         ASSERT_TRUE(source->currentImage(&dib));
         ASSERT_TRUE(frameFromDib(dib));
     }
     qint64 after = 0;
     ASSERT_TRUE(readMemory(&after, &peak));
-    std::printf("planned run: peak grew by %.2f copies\n", double(peak - before) / copy);
+    setAheadBudgetForTesting(0);
+    const int64_t held = peakHeldAheadForTesting();
+    std::printf("planned run: peak grew by %.2f copies, %.2f held ahead\n",
+                double(peak - before) / copy, double(held) / copy);
+    EXPECT_GT(held, 0);
+    EXPECT_LE(held, budget);
     EXPECT_LE(peak - before, 7 * copy)
         << "peak grew by " << (peak - before) / double(copy) << " copies";
 }

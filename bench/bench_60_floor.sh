@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# Every capture plan against its decode floor (floor.py): what two cores must at least decode
+# for the exact frames. For each case, paired runs of mx_cons and of the floor's decoding pass
+# (one after the other, so both see the same load on a shared machine) give one ratio each;
+# the median of $MX_FLOOR_PAIRS pairs (5 unless set) is printed with the lowest and highest.
+# Beside it, one run each of the ffmpeg CLI (accurate input seeking, one process per capture)
+# and ffmpegthumbnailer (one process per capture) at the same times: ours / theirs in wall
+# time. Cases: 11 frames, 59 frames 1 s apart, "Start at" 0 every second and a 3 x 3 sheet,
+# on 1080p H.264, 1080p H.264 with noise (key frames at x264's scene cuts), 4K HEVC 10-bit
+# with a key frame every 4 s, SD MPEG-4 and a small clip. MX_FLOOR_CASES, a regular
+# expression, picks cases by their name. Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+work="$MX_BENCH_WORK/floor"
+mkdir -p "$work" "$MX_BENCH_WORK/extract"
+pairs=${MX_FLOOR_PAIRS:-5}
+only=${MX_FLOOR_CASES:-.}
+cons="$MX_BUILD/cli/mx_cons"
+if [ ! -x "$cons" ]; then
+    echo "$cons is not built" >&2
+    exit 1
+fi
+
+# make CLIP FFMPEG-ARGS...: made once and kept.
+make() {
+    local clip=$1
+    shift
+    if [ ! -s "$clip" ]; then
+        ffmpeg -hide_banner -loglevel error -y "$@" "$clip.part.${clip##*.}"
+        mv "$clip.part.${clip##*.}" "$clip"
+    fi
+}
+src() { echo "testsrc2=size=$1:rate=25:duration=$2"; }
+hd="$MX_BENCH_WORK/extract/testsrc2_1080p_60s.mp4"
+sd="$MX_BENCH_WORK/extract/testsrc2_480p_60s.avi"
+noisy="$work/noisy_1080p_60s.mp4"
+hevc="$work/hevc10_2160p_20s.mkv"
+small="$work/small_240p_10s.mp4"
+make "$hd" -f lavfi -i "$(src 1920x1080 60)" -c:v libx264 -preset medium -pix_fmt yuv420p
+make "$sd" -f lavfi -i "$(src 640x480 60)" -c:v mpeg4 -q:v 4
+make "$noisy" -f lavfi -i "$(src 1920x1080 60)" -vf noise=alls=20:allf=t -c:v libx264 \
+    -preset fast -pix_fmt yuv420p
+make "$hevc" -f lavfi -i "$(src 3840x2160 20)" -c:v libx265 -preset ultrafast \
+    -pix_fmt yuv420p10le -x265-params keyint=100:min-keyint=100:scenecut=0:log-level=none
+make "$small" -f lavfi -i "$(src 320x240 10)" -c:v libx264 -preset medium -pix_fmt yuv420p
+
+# job_list CLIP MODE OUT: a job list file for one case (JPEG 75, numbered names). MODE is
+# "frames N", "every" (Start at 0, every 1 s) or "sheet".
+job_list() {
+    local clip=$1 mode=$2 out=$3 count=11 file=TRUE matrix=FALSE every=FALSE number=TRUE
+    case "$mode" in
+        frames*) count=${mode#frames } ;;
+        every) file=FALSE every=TRUE ;;
+        sheet) file=FALSE matrix=TRUE number=FALSE ;;
+    esac
+    printf '%s\r\n' "$clip" options BMPBtn_Checked=FALSE 480 "$count" 75 "$out" 0 1 \
+        JPGBtn_Checked=TRUE rbAutoWidth_Checked=TRUE "rbFrameFile_Checked=$file" \
+        "rbMatrix_Checked=$matrix" rbProport_Checked=TRUE rbRandom_Checked=FALSE \
+        "chkAddNumber_Checked=$number" chkFolder_Checked=FALSE chkSec_Checked=FALSE \
+        "rbEverSec_Checked=$every" chktime_Checked=FALSE chkFilename_Checked=FALSE
+}
+floor_args() {
+    case "$1" in
+        frames*) echo "--frames ${1#frames }" ;;
+        every) echo "--every 0 1" ;;
+        sheet) echo "--sheet" ;;
+    esac
+}
+
+now() { date +%s.%N; }
+# wall CMD...: the wall time of one run in seconds.
+wall() {
+    local start
+    start=$(now)
+    "$@" >/dev/null 2>&1
+    python3 -c "print($(now) - $start)"
+}
+ours() {
+    local out
+    out=$(mktemp -d "$work/out.XXXXXX")
+    job_list "$1" "$2" "$out" >"$out/jobs.mxl"
+    "$cons" "$out/jobs.mxl" >"$work/mx_cons.log" 2>&1
+    rm -rf "$out"
+}
+ffmpeg_cli() {
+    local out i=0
+    out=$(mktemp -d "$work/out.XXXXXX")
+    for t in $3; do
+        i=$((i + 1))
+        ffmpeg -hide_banner -loglevel error -y -ss "$t" -i "$1" -frames:v 1 "$out/$i.jpg"
+    done
+    rm -rf "$out"
+}
+thumbnailer() {
+    local out i=0
+    out=$(mktemp -d "$work/out.XXXXXX")
+    for t in $3; do
+        i=$((i + 1))
+        ffmpegthumbnailer -i "$1" -o "$out/$i.jpg" -s 0 \
+            -t "$(python3 -c "s=$t; print(f'{int(s//3600):02d}:{int(s%3600//60):02d}:{s%60:06.3f}')")"
+    done
+    rm -rf "$out"
+}
+
+echo "floor: share of frames from each capture's key frame x one single-threaded noref pass" \
+    "(cpu) / $(nproc) cores + 0.05 s; $pairs paired runs a case"
+run_case() {
+    local name=$1 clip=$2 mode=$3
+    [[ "$name" =~ $only ]] || return 0
+    local fargs times
+    fargs=$(floor_args "$mode")
+    # shellcheck disable=SC2086
+    times=$(python3 "$here/floor.py" "$clip" $fargs --times | tr '\n' ' ')
+    local ratios=() floors=() walls=()
+    for _ in $(seq "$pairs"); do
+        local w f
+        w=$(wall ours "$clip" "$mode")
+        # shellcheck disable=SC2086
+        f=$(python3 "$here/floor.py" "$clip" $fargs)
+        walls+=("$w")
+        floors+=("$f")
+        ratios+=("$(python3 -c "print($w / $f)")")
+    done
+    local peers=""
+    local med_wall
+    med_wall=$(printf '%s\n' "${walls[@]}" | sort -g | sed -n "$(((pairs + 1) / 2))p")
+    local cli
+    cli=$(wall ffmpeg_cli "$clip" "$mode" "$times")
+    peers+=$(python3 -c "print(f'ffmpeg CLI {$cli:.2f} s, ours / it {$med_wall / $cli:.2f}', end='')")
+    if command -v ffmpegthumbnailer >/dev/null; then
+        local thumb
+        thumb=$(wall thumbnailer "$clip" "$mode" "$times")
+        peers+=$(python3 -c "print(f'   ffmpegthumbnailer {$thumb:.2f} s, ours / it {$med_wall / $thumb:.2f}', end='')")
+    fi
+    python3 - "$name" "${ratios[*]}" "${floors[*]}" "$med_wall" "$peers" <<'PY'
+import statistics, sys
+name, ratios, floors, wall, peers = sys.argv[1:]
+r = sorted(float(x) for x in ratios.split())
+f = statistics.median(float(x) for x in floors.split())
+print(f"{name:28s} mx_cons {float(wall):6.2f} s  floor {f:6.2f} s  over floor "
+      f"{statistics.median(r):.2f} ({r[0]:.2f}-{r[-1]:.2f})   {peers}")
+PY
+}
+
+for clip_case in "hd:$hd" "noisy:$noisy" "hevc4k:$hevc" "sd:$sd" "small:$small"; do
+    label=${clip_case%%:*}
+    clip=${clip_case#*:}
+    run_case "$label 11 frames" "$clip" "frames 11"
+    case "$label" in hd | noisy) run_case "$label 59 frames" "$clip" "frames 59" ;; esac
+    run_case "$label start at, every 1 s" "$clip" every
+    run_case "$label 3x3 sheet" "$clip" sheet
+done

@@ -1,0 +1,117 @@
+#!/usr/bin/env python3
+"""The decode floor of a capture plan: what two cores must at least spend on it.
+
+An exact capture at T decodes every reference frame from the key frame before T up to T. The
+floor is the share of the stream's frames that lie in those spans (spans from one key frame
+merged), times the CPU time of one single-threaded pass that skips non-reference frames, over
+the number of cores, plus 0.05 s for starting a process and opening the file.
+
+    floor.py CLIP (--frames N | --sheet | --every START INTERVAL | --at T...)
+             [--pass-cpu SECONDS] [--cores N] [--verbose] [--times]
+
+Times count from the stream's first frame, as the console tool counts them. Prints the floor
+in seconds; --pass-cpu reuses a pass measured already (see pass_cpu below); --times prints the
+capture times instead, one a line.
+"""
+import argparse
+import bisect
+import os
+import resource
+import subprocess
+import sys
+
+START_UP = 0.05
+
+
+def frames_of(clip):
+    """Presentation times and key flags of the video frames, in presentation order."""
+    out = subprocess.run(
+        ["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+         "packet=pts_time,dts_time,duration_time,flags", "-of", "csv=p=0", clip],
+        check=True, capture_output=True, text=True).stdout
+    frames = []
+    for line in out.splitlines():
+        parts = line.split(",")
+        if len(parts) < 4:
+            continue
+        pts, dts, duration, flags = parts[:4]
+        time = pts if pts not in ("", "N/A") else dts
+        if time in ("", "N/A"):
+            continue
+        length = float(duration) if duration not in ("", "N/A") else 0.0
+        frames.append((float(time), "K" in flags, length))
+    frames.sort()
+    return frames
+
+
+def pass_cpu(clip):
+    """CPU seconds of one single-threaded decoding pass skipping non-reference frames."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    subprocess.run(["ffmpeg", "-hide_banner", "-loglevel", "error", "-threads", "1",
+                    "-skip_frame", "noref", "-i", clip, "-f", "null", "-"], check=True)
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+
+
+def capture_times(args, duration):
+    if args.at:
+        return args.at
+    if args.sheet:
+        return [i * duration / 10 for i in range(1, 10)]
+    if args.every:
+        start, interval = args.every
+        count = round((duration - start) / interval)
+        return [start + interval * i for i in range(1, count + 1)]
+    return [i * duration / (args.frames + 1) for i in range(1, args.frames + 1)]
+
+
+def share(frames, times):
+    """The share of the frames lying in the spans from each capture's key frame to it."""
+    first = frames[0][0]
+    starts = [t - first for t, _, _ in frames]
+    keys = [i for i, (_, key, _) in enumerate(frames) if key] or [0]
+    if keys[0] != 0:
+        keys.insert(0, 0)
+    # The last frame each key frame's captures reach.
+    reach = {}
+    for t in times:
+        shown = max(0, bisect.bisect_right(starts, t + 1e-9) - 1)
+        key = keys[max(0, bisect.bisect_right(keys, shown) - 1)]
+        reach[key] = max(reach.get(key, key), shown)
+    needed = sum(last - key + 1 for key, last in reach.items())
+    return needed / len(frames)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("clip")
+    mode = parser.add_mutually_exclusive_group(required=True)
+    mode.add_argument("--frames", type=int)
+    mode.add_argument("--sheet", action="store_true")
+    mode.add_argument("--every", type=float, nargs=2, metavar=("START", "INTERVAL"))
+    mode.add_argument("--at", type=float, nargs="+")
+    parser.add_argument("--pass-cpu", type=float)
+    parser.add_argument("--cores", type=int, default=os.cpu_count() or 1)
+    parser.add_argument("--verbose", action="store_true")
+    parser.add_argument("--times", action="store_true")
+    args = parser.parse_args()
+
+    frames = frames_of(args.clip)
+    if not frames:
+        sys.exit(f"{args.clip}: no video frames")
+    duration = frames[-1][0] + (frames[-1][2] or 0.0) - frames[0][0]
+    times = capture_times(args, duration)
+    if args.times:
+        print("\n".join(f"{t:.6f}" for t in times))
+        return
+    part = share(frames, times)
+    cpu = args.pass_cpu if args.pass_cpu is not None else pass_cpu(args.clip)
+    floor = part * cpu / args.cores + START_UP
+    if args.verbose:
+        print(f"{len(times)} captures, {part:.3f} of {len(frames)} frames, pass {cpu:.3f} s cpu, "
+              f"{args.cores} cores", file=sys.stderr)
+    print(f"{floor:.4f}")
+
+
+if __name__ == "__main__":
+    main()
