@@ -1,11 +1,13 @@
 #include "cli/console_host.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <thread>
 
 #include "core/abort_flag.h"
 #include "core/activity_log.h"
@@ -15,14 +17,13 @@
 namespace mx::cli {
 namespace {
 
-// The signal that asked the run to stop first; 0 while none has. Signals sent together may be
-// taken by two threads at once, so the handler claims it by an atomic exchange.
+// The signal that asked the run to stop first; 0 while none has.
 std::atomic<int> firstStopSignal{0};
 
 // The first signal winds the run down as Esc does, after the frame being saved; a second one
 // will not wait for it and leaves no hidden temporary file behind. The shell's convention gives
 // the exit status: 128 + the signal's number.
-extern "C" void onStopSignal(int signal) {
+void onStopSignal(int signal) {
     if (firstStopSignal.exchange(signal) != 0) {
         removeTemporaryFileInProgress();
         _exit(128 + signal);
@@ -121,19 +122,27 @@ void ConsoleHost::processMessages() {
 }
 
 void installInterruptHandler() {
-    static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
-                  "the handler stores into AbortFlag and firstStopSignal");
-    struct sigaction action = {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    // Reads and writes go on after the first signal: the frame under way is finished whole.
-    action.sa_flags = SA_RESTART;
+    // Blocked in this thread and so in every thread started after it, the signals wait for
+    // one thread of their own, which takes them one at a time, lowest number first: a signal
+    // never interrupts a write, and two sent together are told apart in the order they come.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaddset(&action.sa_mask, signal);
+        sigaddset(&stopSignals, signal);
     }
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(signal, &action, nullptr);
-    }
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::thread([stopSignals] {
+        for (;;) {
+            int signal = 0;
+            if (sigwait(&stopSignals, &signal) == 0) {
+                onStopSignal(signal);
+            }
+        }
+    }).detach();
+}
+
+bool stopSignalTaken() {
+    return firstStopSignal.load() != 0;
 }
 
 int interruptedExitCode() {

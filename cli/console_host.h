@@ -50,8 +50,10 @@ std::FILE* progressTerminal();
 
 // SIGINT, SIGTERM and SIGHUP ask the run to stop after the current frame (they set the
 // AbortFlag); a second one removes the temporary file being written and ends the process with
-// 128 + its number.
+// 128 + its number. Called before any other thread is started.
 void installInterruptHandler();
+// Whether one of those signals has come.
+bool stopSignalTaken();
 // The exit status of a run the AbortFlag stopped: 128 + the first such signal's number (130 when
 // the flag was set otherwise).
 int interruptedExitCode();

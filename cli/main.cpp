@@ -105,7 +105,8 @@ int runJobs(const JobList& jobs, ExtractionOptions& options, const EngineExtras&
     engine.setFormatOverride(extras.format);
     bool anyFailed = false;
     BatchRun(
-        host, jobs, [] {},
+        // A signal taken while the jobs were gathered still stops the run the batch starts.
+        host, jobs, [] { AbortFlag.store(stopSignalTaken()); },
         [&](const QString& path) {
             tally.startJob();
             engine.run(path);
@@ -185,6 +186,7 @@ QString currentFolder() {
 
 int main(int argc, char** argv) {
     using namespace mx::cli;
+    installInterruptHandler();
     // Fonts for the overlay need a GUI application; it must not need a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -210,7 +212,6 @@ int main(int argc, char** argv) {
         printText(stderr, consoleUsage());
         return kExitUsage;
     }
-    installInterruptHandler();
     try {
         if (const auto* list = std::get_if<JobListRun>(&command)) {
             return runJobList(*list);
