@@ -39,10 +39,20 @@ bool waitFor(const std::function<bool()>& condition, int ms = 3000) {
     return condition();
 }
 
+// Shown, mapped, then activated. A window manager may pass over a request that comes while it
+// is still busy managing the window, so the request is repeated until it is granted.
 bool makeActive(QWidget* window) {
     window->show();
-    window->activateWindow();
-    return waitFor([window] { return QApplication::activeWindow() == window; });
+    if (!QTest::qWaitForWindowExposed(window, 10000)) {
+        return false;
+    }
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        window->activateWindow();
+        if (waitFor([window] { return QApplication::activeWindow() == window; }, 2000)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The main window and its options dialog as the program entry makes them, with the help
