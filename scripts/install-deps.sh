@@ -16,7 +16,7 @@ packages=(
     # windows under a real window manager: frames, placement, minimising
     openbox x11-utils
     # the installed layout and the Debian package: checks, dependencies, driving the window
-    desktop-file-utils appstream dpkg-dev file man-db xdotool lintian
+    desktop-file-utils appstream dpkg-dev file man-db xdotool lintian mmdebstrap
     # the console tool's shell completions are loaded by the shells themselves
     bash-completion zsh
     # reading the committed help file back to compare it with its sources

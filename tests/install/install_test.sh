@@ -68,14 +68,44 @@ for library in libqt6core6 libqt6gui6 libqt6widgets6 libavformat59 libavcodec59 
     check "Depends names $library" bash -c "grep -q '\\b$library\\b' <<<'$depends'"
 done
 if command -v lintian >/dev/null; then
-    check "lintian finds no error or warning in the package" bash -c \
-        "lintian --fail-on error,warning '$deb' 2>&1 | grep -v 'root privileges' | tee '$work/lintian.log' | (! grep -q .)"
+    lintian --info "$deb" 2>&1 | grep -v 'root privileges' >"$work/lintian.log"
+    check "lintian finds no error or warning in the package" bash -c "! grep -q '^[EW]:' '$work/lintian.log'"
+    check "both programs are built hardened (bound at start, fortified)" bash -c \
+        "! grep -q 'hardening-' '$work/lintian.log'"
 fi
 dpkg-deb -c "$deb" >"$work/contents" 2>&1
 check "the package holds the installed layout under /usr" bash -c \
     "grep -q ' ./usr/bin/mx_cons$' '$work/contents' && grep -q ' ./usr/share/$id/lang/german.lng$' '$work/contents'"
 if command -v apt-get >/dev/null; then
     check "its Depends can be met on this system" bash -c "apt-get -s install '$deb' >/dev/null 2>&1"
+fi
+
+# Installed with apt into a Debian root made for it, which holds none of the build's libraries:
+# a library the programs need but the package does not depend on is missing there. Needs root,
+# mmdebstrap and the Debian archive; the root takes the host's package sources.
+if [ "$(id -u)" = 0 ] && command -v mmdebstrap >/dev/null; then
+    clean="$work/clean"
+    sources=$(ls /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null | head -n 1)
+    if mmdebstrap --quiet --variant=apt --include="$deb" "$(. /etc/os-release && echo "$VERSION_CODENAME")" \
+        "$clean" ${sources:+"$sources"} >"$work/mmdebstrap.log" 2>&1; then
+        check "apt installs the package on a bare root" \
+            chroot "$clean" dpkg-query -W -f='${Status}' moxelby-frame-extractor
+        check "no library the programs link is missing there" bash -c \
+            "chroot '$clean' ldd /usr/bin/mx_cons /usr/bin/mxextractor >'$work/ldd.log' && ! grep 'not found' '$work/ldd.log'"
+        check "the help's CHM library is there" bash -c "chroot '$clean' ldconfig -p | grep -q 'libmspack\.so\.0 '"
+        ffmpeg -hide_banner -loglevel error -y -f lavfi -i "testsrc2=size=320x240:rate=25:duration=4" \
+            -c:v libx264 -pix_fmt yuv420p "$clean/tmp/clip.mp4"
+        # /proc in a mount namespace of its own, gone when the command ends.
+        unshare --mount sh -c 'mount -t proc proc "$1/proc" && exec chroot "$1" env -i \
+            PATH=/usr/bin:/bin HOME=/tmp mx_cons /tmp/clip.mp4 2 jpg -o /tmp' sh "$clean" \
+            >"$work/clean.out" 2>&1
+        check "the console tool extracts frames there" test -s "$clean/tmp/clip_00002.jpg"
+    else
+        check "mmdebstrap makes a bare root with the package (see its log below)" false
+        tail -n 20 "$work/mmdebstrap.log"
+    fi
+else
+    skip "apt on a bare root: needs root and mmdebstrap"
 fi
 
 # Installed with dpkg into a fresh root of its own (its dependencies are the host's).
