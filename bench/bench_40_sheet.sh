@@ -6,6 +6,7 @@
 # threads, and mx_cons shrinks the tiles on several threads. Needs MX_BENCH_WORK and MX_BUILD
 # (bench/run.sh sets both).
 set -euo pipefail
+source "$(dirname "$0")/job_list.sh"
 work="$MX_BENCH_WORK/sheet"
 mkdir -p "$work"
 
@@ -27,11 +28,7 @@ fi
 # A job list file: the clip, then the 19 option lines (Matrix, Proportional, Auto Width, JPEG
 # at quality 75, output into the folder given).
 job_list() {
-    printf '%s\r\n' "$clip" options BMPBtn_Checked=FALSE 480 9 75 "$1" 1 5 \
-        JPGBtn_Checked=TRUE rbAutoWidth_Checked=TRUE rbFrameFile_Checked=FALSE \
-        rbMatrix_Checked=TRUE rbProport_Checked=TRUE rbRandom_Checked=FALSE \
-        chkAddNumber_Checked=FALSE chkFolder_Checked=FALSE chkSec_Checked=FALSE \
-        rbEverSec_Checked=FALSE chktime_Checked=FALSE chkFilename_Checked=FALSE
+    mx_job_list "$clip" "$1" count=9 start=1 every=5 file=FALSE matrix=TRUE number=FALSE
 }
 
 ours_name=mx_cons

@@ -6,6 +6,7 @@
 # threads). Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh sets both) and the clip that
 # bench_10_extract.sh makes.
 set -euo pipefail
+source "$(dirname "$0")/job_list.sh"
 work="$MX_BENCH_WORK/startat"
 mkdir -p "$work"
 clip="$MX_BENCH_WORK/extract/testsrc2_1080p_60s.mp4"
@@ -16,11 +17,7 @@ fi
 
 ours() {
     # The job list carries the options: Start at 0, every 1 s, JPEG 75, numbered names.
-    printf '%s\r\n' "$clip" options BMPBtn_Checked=FALSE 480 5 75 "$1" 0 1 JPGBtn_Checked=TRUE \
-        rbAutoWidth_Checked=TRUE rbFrameFile_Checked=FALSE rbMatrix_Checked=FALSE \
-        rbProport_Checked=TRUE rbRandom_Checked=FALSE chkAddNumber_Checked=TRUE \
-        chkFolder_Checked=FALSE chkSec_Checked=FALSE rbEverSec_Checked=TRUE \
-        chktime_Checked=FALSE chkFilename_Checked=FALSE >"$1/jobs.mxl"
+    mx_job_list "$clip" "$1" count=5 file=FALSE everysec=TRUE >"$1/jobs.mxl"
     "$MX_BUILD/cli/mx_cons" "$1/jobs.mxl" >"$work/mx_cons.log" 2>&1
 }
 

@@ -10,6 +10,7 @@
 # with a key frame every 4 s, SD MPEG-4 and a small clip. MX_FLOOR_CASES, a regular
 # expression, picks cases by their name. Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh).
 set -euo pipefail
+source "$(dirname "$0")/job_list.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 work="$MX_BENCH_WORK/floor"
 mkdir -p "$work" "$MX_BENCH_WORK/extract"
@@ -47,17 +48,11 @@ make "$small" -f lavfi -i "$(src 320x240 10)" -c:v libx264 -preset medium -pix_f
 # job_list CLIP MODE OUT: a job list file for one case (JPEG 75, numbered names). MODE is
 # "frames N", "every" (Start at 0, every 1 s) or "sheet".
 job_list() {
-    local clip=$1 mode=$2 out=$3 count=11 file=TRUE matrix=FALSE every=FALSE number=TRUE
-    case "$mode" in
-        frames*) count=${mode#frames } ;;
-        every) file=FALSE every=TRUE ;;
-        sheet) file=FALSE matrix=TRUE number=FALSE ;;
+    case "$2" in
+        frames*) mx_job_list "$1" "$3" "count=${2#frames }" ;;
+        every) mx_job_list "$1" "$3" file=FALSE everysec=TRUE ;;
+        sheet) mx_job_list "$1" "$3" file=FALSE matrix=TRUE number=FALSE ;;
     esac
-    printf '%s\r\n' "$clip" options BMPBtn_Checked=FALSE 480 "$count" 75 "$out" 0 1 \
-        JPGBtn_Checked=TRUE rbAutoWidth_Checked=TRUE "rbFrameFile_Checked=$file" \
-        "rbMatrix_Checked=$matrix" rbProport_Checked=TRUE rbRandom_Checked=FALSE \
-        "chkAddNumber_Checked=$number" chkFolder_Checked=FALSE chkSec_Checked=FALSE \
-        "rbEverSec_Checked=$every" chktime_Checked=FALSE chkFilename_Checked=FALSE
 }
 floor_args() {
     case "$1" in

@@ -7,6 +7,7 @@
 # clip) and so decodes all of it. Median of three runs, wall time and CPU time; ratios are
 # with / without the option. Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh sets both).
 set -euo pipefail
+source "$(dirname "$0")/job_list.sh"
 source "$(dirname "$0")/timing.sh"
 work="$MX_BENCH_WORK/goodframes"
 mkdir -p "$work"
@@ -38,11 +39,7 @@ if [ ! -x "$cons" ]; then
 fi
 
 job_list() {
-    printf '%s\r\n' "$1" options BMPBtn_Checked=FALSE 480 9 75 "$2" 1 5 \
-        JPGBtn_Checked=TRUE rbAutoWidth_Checked=TRUE rbFrameFile_Checked=FALSE \
-        rbMatrix_Checked=TRUE rbProport_Checked=TRUE rbRandom_Checked=FALSE \
-        chkAddNumber_Checked=FALSE chkFolder_Checked=FALSE chkSec_Checked=FALSE \
-        rbEverSec_Checked=FALSE chktime_Checked=FALSE chkFilename_Checked=FALSE
+    mx_job_list "$1" "$2" count=9 start=1 every=5 file=FALSE matrix=TRUE number=FALSE
 }
 
 frames() { "$cons" "$clip" 11 jpg -o "$1" >"$work/frames.log" 2>&1; }
