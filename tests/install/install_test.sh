@@ -86,8 +86,10 @@ fi
 if [ "$(id -u)" = 0 ] && command -v mmdebstrap >/dev/null; then
     clean="$work/clean"
     sources=$(ls /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null | head -n 1)
-    if mmdebstrap --quiet --variant=apt --include="$deb" "$(. /etc/os-release && echo "$VERSION_CODENAME")" \
-        "$clean" ${sources:+"$sources"} >"$work/mmdebstrap.log" 2>&1; then
+    if mmdebstrap --quiet --variant=apt --customize-hook="upload '$deb' /tmp/package.deb" \
+        --customize-hook='chroot "$1" apt-get install --yes --quiet=2 /tmp/package.deb' \
+        "$(. /etc/os-release && echo "$VERSION_CODENAME")" "$clean" ${sources:+"$sources"} \
+        >"$work/mmdebstrap.log" 2>&1; then
         check "apt installs the package on a bare root" \
             chroot "$clean" dpkg-query -W -f='${Status}' moxelby-frame-extractor
         check "no library the programs link is missing there" bash -c \
