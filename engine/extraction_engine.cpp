@@ -135,7 +135,7 @@ std::optional<CapturedFrame> ExtractionEngine::takeGoodFrame(GoodFrameSearch& se
                                                              double& currentPosition) {
     GoodFrame taken = search.take(currentPosition, schedule.planIndex());
     if (search.wentOffPlan()) {
-        schedule.replan();
+        schedule.leavePlan();
     }
     const QString flaw = QString::fromLatin1(flawName(taken.flaw));
     if (taken.moved) {

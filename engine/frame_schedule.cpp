@@ -114,7 +114,7 @@ std::vector<double> FrameSchedule::plannedPositions(int first, int last,
     std::vector<double> positions;
     starts->clear();
     const bool startAt = m_options.rbEverSec();
-    if (!startAt && (m_options.rbRandom() || !m_options.rbProport())) {
+    if (m_planLeft || (!startAt && (m_options.rbRandom() || !m_options.rbProport()))) {
         return positions;
     }
     for (int i = first; i <= last; ++i) {
@@ -148,8 +148,7 @@ bool FrameSchedule::run(VideoSource& source, double& currentPosition,
             return false;
         }
         m_host.setFileProgressPos(i);
-        if (i == 1 || i - planStart >= kPlanLength || m_replan) {
-            m_replan = false;
+        if (i == 1 || (i - planStart >= kPlanLength && !m_planLeft)) {
             planStart = i;
             plan = plannedPositions(i, std::min(m_count, i + kPlanLength - 1), &firstRequests);
             source.planCaptures(plan);
@@ -158,7 +157,8 @@ bool FrameSchedule::run(VideoSource& source, double& currentPosition,
         // what it prepared by that place, not by comparing positions. Captures that ask for
         // several pictures make those seeks themselves (planIndex()).
         const std::size_t inPlan = std::size_t(i - planStart);
-        m_planIndex = inPlan < firstRequests.size() ? firstRequests[inPlan] : kUnplanned;
+        m_planIndex =
+            !m_planLeft && inPlan < firstRequests.size() ? firstRequests[inPlan] : kUnplanned;
         const bool planned = m_planIndex != kUnplanned && !m_captureRequests;
         if (m_options.rbProport()) {
             if (planned && !m_options.rbEverSec()) {

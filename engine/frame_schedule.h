@@ -50,9 +50,10 @@ public:
     void setCaptureRequests(std::function<std::vector<double>(double position)> requests) {
         m_captureRequests = std::move(requests);
     }
-    // A capture asked for pictures its plan did not name, which drops the rest of the plan:
-    // the next capture plans afresh.
-    void replan() { m_replan = true; }
+    // A capture asked for pictures its plan did not name, which drops the rest of the plan.
+    // Searches that leave the plan are best served by one decoder running forward, and where
+    // one capture needed one, others of the file are likely to: the file goes on unplanned.
+    void leavePlan() { m_planLeft = true; }
     // During capture(index): the place in the source's plan of the capture's first request,
     // kUnplanned when the plan does not name it.
     std::size_t planIndex() const { return m_planIndex; }
@@ -70,7 +71,7 @@ private:
     double m_step = 0;
     double m_durationAtOpen = 0;
     std::function<std::vector<double>(double)> m_captureRequests;
-    bool m_replan = false;
+    bool m_planLeft = false;
     std::size_t m_planIndex = kUnplanned;
 };
 

@@ -152,6 +152,20 @@ TEST_F(GoodFramesTest, PoorCapturesMoveToTheNearestGoodFrameAndGoodOnesStay) {
         EXPECT_EQ(taken, row.taken);
     }
 
+    // Planned on two decoders, the searches take the same frames, byte for byte.
+    setSplitEveryPlanForTesting(true);
+    const int splitBefore = plansSplitForTesting();
+    QString split;
+    QString single;
+    EXPECT_EQ(run(dir.filePath("stretches.mkv"), cases[0], true, &split), stretchMoves);
+    setSplitEveryPlanForTesting(false);
+    EXPECT_GT(plansSplitForTesting(), splitBefore);
+    run(dir.filePath("stretches.mkv"), cases[0], true, &single);
+    for (int i = 1; i <= 6; ++i) {
+        const QString file = QString("/stretches_%1.bmp").arg(i, 5, 10, QChar('0'));
+        EXPECT_EQ(readFile(split + file), readFile(single + file)) << file.toStdString();
+    }
+
     // HDR (PQ) is judged on the tone-mapped picture: the same captures move to the same times.
     // Tone mapped, the flash is a flat light grey rather than white.
     const QString sdr = dir.filePath("stretches.mkv");
