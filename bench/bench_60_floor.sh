@@ -37,13 +37,21 @@ sd="$MX_BENCH_WORK/extract/testsrc2_480p_60s.avi"
 noisy="$work/noisy_1080p_60s.mp4"
 hevc="$work/hevc10_2160p_20s.mkv"
 small="$work/small_240p_10s.mp4"
-make "$hd" -f lavfi -i "$(src 1920x1080 60)" -c:v libx264 -preset medium -pix_fmt yuv420p
-make "$sd" -f lavfi -i "$(src 640x480 60)" -c:v mpeg4 -q:v 4
-make "$noisy" -f lavfi -i "$(src 1920x1080 60)" -vf noise=alls=20:allf=t -c:v libx264 \
+# Whether MX_FLOOR_CASES picks any case of a clip: clips no case needs are not made.
+wanted() {
+    local c
+    for c in "11 frames" "59 frames" "start at, every 1 s" "3x3 sheet"; do
+        [[ "$1 $c" =~ $only ]] && return 0
+    done
+    return 1
+}
+wanted hd && make "$hd" -f lavfi -i "$(src 1920x1080 60)" -c:v libx264 -preset medium -pix_fmt yuv420p
+wanted sd && make "$sd" -f lavfi -i "$(src 640x480 60)" -c:v mpeg4 -q:v 4
+wanted noisy && make "$noisy" -f lavfi -i "$(src 1920x1080 60)" -vf noise=alls=20:allf=t -c:v libx264 \
     -preset fast -pix_fmt yuv420p
-make "$hevc" -f lavfi -i "$(src 3840x2160 20)" -c:v libx265 -preset ultrafast \
+wanted hevc4k && make "$hevc" -f lavfi -i "$(src 3840x2160 20)" -c:v libx265 -preset ultrafast \
     -pix_fmt yuv420p10le -x265-params keyint=100:min-keyint=100:scenecut=0:log-level=none
-make "$small" -f lavfi -i "$(src 320x240 10)" -c:v libx264 -preset medium -pix_fmt yuv420p
+wanted small && make "$small" -f lavfi -i "$(src 320x240 10)" -c:v libx264 -preset medium -pix_fmt yuv420p
 
 # job_list CLIP MODE OUT: a job list file for one case (JPEG 75, numbered names). MODE is
 # "frames N", "every" (Start at 0, every 1 s) or "sheet".
