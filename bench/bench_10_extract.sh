@@ -9,30 +9,16 @@
 # printed for mx_cons says how much of the cores it used.
 # Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh sets both).
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 source "$(dirname "$0")/timing.sh"
 work="$MX_BENCH_WORK/extract"
 mkdir -p "$work"
 count=11
 
-# Made once and kept: x264's default key frame placement, as a camera or encoder would leave it.
-clip_hd="$work/testsrc2_1080p_60s.mp4"
-clip_sd="$work/testsrc2_480p_60s.avi"
-if [ ! -s "$clip_hd" ]; then
-    ffmpeg -hide_banner -loglevel error -y -f lavfi -i "testsrc2=size=1920x1080:rate=25:duration=60" \
-        -c:v libx264 -preset medium -pix_fmt yuv420p "$clip_hd.part.mp4"
-    mv "$clip_hd.part.mp4" "$clip_hd"
-fi
-if [ ! -s "$clip_sd" ]; then
-    ffmpeg -hide_banner -loglevel error -y -f lavfi -i "testsrc2=size=640x480:rate=25:duration=60" \
-        -c:v mpeg4 -q:v 4 "$clip_sd.part.avi"
-    mv "$clip_sd.part.avi" "$clip_sd"
-fi
-
-cons="$MX_BUILD/cli/mx_cons"
-if [ ! -x "$cons" ]; then
-    echo "$cons is not built" >&2
-    exit 1
-fi
+clip_hd=$hd_clip
+clip_sd=$sd_clip
+mx_make_hd "$clip_hd"
+mx_make_sd "$clip_sd"
 ours_name="mx_cons"
 ours() { "$cons" "$1" "$count" jpg -o "$2" >"$work/mx_cons.log" 2>&1; }
 ours_many() { "$cons" "$1" 59 jpg -o "$2" >"$work/mx_cons.log" 2>&1; }

@@ -6,24 +6,12 @@
 # threads, and mx_cons shrinks the tiles on several threads. Needs MX_BENCH_WORK and MX_BUILD
 # (bench/run.sh sets both).
 set -euo pipefail
-source "$(dirname "$0")/job_list.sh"
+source "$(dirname "$0")/common.sh"
 work="$MX_BENCH_WORK/sheet"
 mkdir -p "$work"
 
-# The clip bench_10_extract.sh makes; made here the same way when this script runs alone.
-clip="$MX_BENCH_WORK/extract/testsrc2_1080p_60s.mp4"
-if [ ! -s "$clip" ]; then
-    mkdir -p "$(dirname "$clip")"
-    ffmpeg -hide_banner -loglevel error -y -f lavfi -i "testsrc2=size=1920x1080:rate=25:duration=60" \
-        -c:v libx264 -preset medium -pix_fmt yuv420p "$clip.part.mp4"
-    mv "$clip.part.mp4" "$clip"
-fi
-
-cons="$MX_BUILD/cli/mx_cons"
-if [ ! -x "$cons" ]; then
-    echo "$cons is not built" >&2
-    exit 1
-fi
+clip=$hd_clip
+mx_make_hd "$clip"
 
 # A job list file: the clip, then the 19 option lines (Matrix, Proportional, Auto Width, JPEG
 # at quality 75, output into the folder given).

@@ -3,22 +3,18 @@
 # console tool with a job list, against the ffmpeg CLI taking the same 60 positions one process
 # each and against one sequential ffmpeg pass writing a JPEG per second (-vf fps=1). Medians of
 # three runs; ratios are ours / theirs. Multi-threaded figures throughout (decoder frame
-# threads). Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh sets both) and the clip that
-# bench_10_extract.sh makes.
+# threads). Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh sets both).
 set -euo pipefail
-source "$(dirname "$0")/job_list.sh"
+source "$(dirname "$0")/common.sh"
 work="$MX_BENCH_WORK/startat"
 mkdir -p "$work"
-clip="$MX_BENCH_WORK/extract/testsrc2_1080p_60s.mp4"
-if [ ! -s "$clip" ]; then
-    echo "run bench_10_extract.sh first: it makes $clip" >&2
-    exit 1
-fi
+clip=$hd_clip
+mx_make_hd "$clip"
 
 ours() {
     # The job list carries the options: Start at 0, every 1 s, JPEG 75, numbered names.
     mx_job_list "$clip" "$1" count=5 file=FALSE everysec=TRUE >"$1/jobs.mxl"
-    "$MX_BUILD/cli/mx_cons" "$1/jobs.mxl" >"$work/mx_cons.log" 2>&1
+    "$cons" "$1/jobs.mxl" >"$work/mx_cons.log" 2>&1
 }
 
 ffmpeg_cli() {

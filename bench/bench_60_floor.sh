@@ -10,30 +10,16 @@
 # with a key frame every 4 s, SD MPEG-4 and a small clip. MX_FLOOR_CASES, a regular
 # expression, picks cases by their name. Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh).
 set -euo pipefail
-source "$(dirname "$0")/job_list.sh"
+source "$(dirname "$0")/common.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 work="$MX_BENCH_WORK/floor"
 mkdir -p "$work" "$MX_BENCH_WORK/extract"
 pairs=${MX_FLOOR_PAIRS:-5}
 only=${MX_FLOOR_CASES:-.}
-cons="$MX_BUILD/cli/mx_cons"
-if [ ! -x "$cons" ]; then
-    echo "$cons is not built" >&2
-    exit 1
-fi
 
-# make CLIP FFMPEG-ARGS...: made once and kept.
-make() {
-    local clip=$1
-    shift
-    if [ ! -s "$clip" ]; then
-        ffmpeg -hide_banner -loglevel error -y "$@" "$clip.part.${clip##*.}"
-        mv "$clip.part.${clip##*.}" "$clip"
-    fi
-}
 src() { echo "testsrc2=size=$1:rate=25:duration=$2"; }
-hd="$MX_BENCH_WORK/extract/testsrc2_1080p_60s.mp4"
-sd="$MX_BENCH_WORK/extract/testsrc2_480p_60s.avi"
+hd=$hd_clip
+sd=$sd_clip
 noisy="$work/noisy_1080p_60s.mp4"
 hevc="$work/hevc10_2160p_20s.mkv"
 small="$work/small_240p_10s.mp4"
@@ -45,13 +31,13 @@ wanted() {
     done
     return 1
 }
-wanted hd && make "$hd" -f lavfi -i "$(src 1920x1080 60)" -c:v libx264 -preset medium -pix_fmt yuv420p
-wanted sd && make "$sd" -f lavfi -i "$(src 640x480 60)" -c:v mpeg4 -q:v 4
-wanted noisy && make "$noisy" -f lavfi -i "$(src 1920x1080 60)" -vf noise=alls=20:allf=t -c:v libx264 \
+wanted hd && mx_make_hd "$hd"
+wanted sd && mx_make_sd "$sd"
+wanted noisy && mx_make_clip "$noisy" -f lavfi -i "$(src 1920x1080 60)" -vf noise=alls=20:allf=t -c:v libx264 \
     -preset fast -pix_fmt yuv420p
-wanted hevc4k && make "$hevc" -f lavfi -i "$(src 3840x2160 20)" -c:v libx265 -preset ultrafast \
+wanted hevc4k && mx_make_clip "$hevc" -f lavfi -i "$(src 3840x2160 20)" -c:v libx265 -preset ultrafast \
     -pix_fmt yuv420p10le -x265-params keyint=100:min-keyint=100:scenecut=0:log-level=none
-wanted small && make "$small" -f lavfi -i "$(src 320x240 10)" -c:v libx264 -preset medium -pix_fmt yuv420p
+wanted small && mx_make_clip "$small" -f lavfi -i "$(src 320x240 10)" -c:v libx264 -preset medium -pix_fmt yuv420p
 
 # job_list CLIP MODE OUT: a job list file for one case (JPEG 75, numbered names). MODE is
 # "frames N", "every" (Start at 0, every 1 s) or "sheet".

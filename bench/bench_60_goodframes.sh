@@ -7,36 +7,22 @@
 # clip) and so decodes all of it. Median of three runs, wall time and CPU time; ratios are
 # with / without the option. Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh sets both).
 set -euo pipefail
-source "$(dirname "$0")/job_list.sh"
+source "$(dirname "$0")/common.sh"
 source "$(dirname "$0")/timing.sh"
 work="$MX_BENCH_WORK/goodframes"
 mkdir -p "$work"
 
-# x264's default key frame placement, as in bench_10_extract.sh.
-make_clip() {
-    if [ ! -s "$1" ]; then
-        ffmpeg -hide_banner -loglevel error -y -f lavfi \
-            -i "testsrc2=size=1920x1080:rate=25:duration=60$2" \
-            -c:v libx264 -preset medium -pix_fmt yuv420p "$1.part.mp4"
-        mv "$1.part.mp4" "$1"
-    fi
-}
 box() { echo ",drawbox=enable='between(t,$1,$2)':x=0:y=0:w=iw:h=ih:color=$3:t=fill"; }
 blur() { echo ",gblur=sigma=8:enable='between(t,$1,$2)'"; }
 clean="$work/clean_1080p_60s.mp4"
 poor_frames="$work/poor_frames_1080p_60s.mp4"
 poor_tiles="$work/poor_tiles_1080p_60s.mp4"
-make_clip "$clean" ""
+mx_make_hd "$clean" ""
 # Around 5, 15, 25, ... s: the odd frame positions.
-make_clip "$poor_frames" "$(box 4 6.2 black)$(box 14 16.2 white)$(blur 24 26.2)$(box 34 36.2 gray)$(box 44 46.2 black),fade=t=out:st=54:d=1:enable='between(t,54,56.2)'"
+mx_make_hd "$poor_frames" "$(box 4 6.2 black)$(box 14 16.2 white)$(blur 24 26.2)$(box 34 36.2 gray)$(box 44 46.2 black),fade=t=out:st=54:d=1:enable='between(t,54,56.2)'"
 # Around 6, 18, 30 and 42 s: tiles 1, 3, 5 and 7.
-make_clip "$poor_tiles" "$(box 5 7.2 black)$(box 17 19.2 white)$(blur 29 31.2)$(box 41 43.2 gray)"
+mx_make_hd "$poor_tiles" "$(box 5 7.2 black)$(box 17 19.2 white)$(blur 29 31.2)$(box 41 43.2 gray)"
 
-cons="$MX_BUILD/cli/mx_cons"
-if [ ! -x "$cons" ]; then
-    echo "$cons is not built" >&2
-    exit 1
-fi
 
 job_list() {
     mx_job_list "$1" "$2" count=9 start=1 every=5 file=FALSE matrix=TRUE number=FALSE
