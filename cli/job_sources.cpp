@@ -54,6 +54,7 @@ public:
     void planCaptures(const std::vector<double>& seconds) override {
         m_inner->planCaptures(seconds);
     }
+    double decodeStart(double seconds) override { return m_inner->decodeStart(seconds); }
     void close() override { m_inner->close(); }
 
 private:

@@ -189,7 +189,7 @@ double frameDistance(const FrameMeasure& a, const FrameMeasure& b) {
 }
 
 Flaw FrameJudge::judge(const FrameMeasure& frame, const FrameMeasure* before,
-                       const FrameMeasure* after, double gap) {
+                       const FrameMeasure* after, double gapBefore, double gapAfter) {
     if (frame.blackShare >= kBlankShare) {
         return Flaw::Black;
     }
@@ -209,11 +209,7 @@ Flaw FrameJudge::judge(const FrameMeasure& frame, const FrameMeasure* before,
     if (!before || !after) {
         return Flaw::None;
     }
-    const double rise = frame.mean - before->mean;
-    const double next = after->mean - frame.mean;
-    const double fastest = kFadeRate * std::max(gap, 0.0);
-    if (rise * next > 0 && std::min(std::abs(rise), std::abs(next)) >= kFadeLevels &&
-        std::min(std::abs(rise), std::abs(next)) >= fastest) {
+    if (fading(*before, frame, *after, gapBefore, gapAfter)) {
         return Flaw::Fade;
     }
     const double fromBefore = frameDistance(frame, *before);
@@ -223,6 +219,15 @@ Flaw FrameJudge::judge(const FrameMeasure& frame, const FrameMeasure* before,
         return Flaw::Cut;
     }
     return Flaw::None;
+}
+
+bool FrameJudge::fading(const FrameMeasure& first, const FrameMeasure& middle,
+                        const FrameMeasure& last, double gapFirst, double gapLast) {
+    const double rise = middle.mean - first.mean;
+    const double next = last.mean - middle.mean;
+    return rise * next > 0 && std::min(std::abs(rise), std::abs(next)) >= kFadeLevels &&
+           std::abs(rise) >= kFadeRate * std::max(gapFirst, 0.0) &&
+           std::abs(next) >= kFadeRate * std::max(gapLast, 0.0);
 }
 
 bool FrameJudge::alike(const FrameMeasure& a, const FrameMeasure& b) {

@@ -39,11 +39,16 @@ double frameDistance(const FrameMeasure& a, const FrameMeasure& b);
 class FrameJudge {
 public:
     // Blank, flat and blurred by the frame alone; caught in a fade or a cut when it is very
-    // unlike both neighbours, taken gap seconds before and after it (either may be null when
-    // not known). Every frame judged that is not blank or flat may raise the sharpness
+    // unlike both neighbours, taken the gaps in seconds before and after it (either may be null
+    // when not known). Every frame judged that is not blank or flat may raise the sharpness
     // reference.
     Flaw judge(const FrameMeasure& frame, const FrameMeasure* before, const FrameMeasure* after,
-               double gap);
+               double gapBefore, double gapAfter);
+
+    // Whether three frames, the gaps in seconds apart, lie in a fade: the mean luma runs the same
+    // way through them, fast.
+    static bool fading(const FrameMeasure& first, const FrameMeasure& middle,
+                       const FrameMeasure& last, double gapFirst, double gapLast);
 
     // Whether two frames look alike (a static shot), so that one of them is not worth a tile.
     static bool alike(const FrameMeasure& a, const FrameMeasure& b);

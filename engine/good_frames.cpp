@@ -53,12 +53,27 @@ GoodFrameSearch::GoodFrameSearch(VideoSource& source, double duration, double sp
     }
 }
 
+std::optional<double> GoodFrameSearch::neighbourBefore(double at) const {
+    // The neighbour before stays on the way from the key frame: one further back would cost a
+    // decode of the group of pictures before, most of the plain run's cost again. Closer to the
+    // key frame than half a step, a capture is judged by two frames after it instead.
+    const double before = std::max({0.0, at - m_step, m_source.decodeStart(at)});
+    if (at - before < m_step / 2) {
+        return std::nullopt;
+    }
+    return before;
+}
+
 std::vector<double> GoodFrameSearch::requestsAround(double position) const {
     const double at = std::clamp(position, 0.0, m_duration);
     if (!active()) {
         return {at};
     }
-    return {std::max(0.0, at - m_step), at, std::min(m_duration, at + m_step)};
+    const double after = std::min(m_duration, at + m_step);
+    if (const std::optional<double> before = neighbourBefore(at)) {
+        return {*before, at, after};
+    }
+    return {at, after, std::min(m_duration, at + 2 * m_step)};
 }
 
 GoodFrameSearch::Probe GoodFrameSearch::request(double seconds, std::size_t planned) {
@@ -83,7 +98,9 @@ GoodFrameSearch::Probe GoodFrameSearch::request(double seconds, std::size_t plan
 
 Flaw GoodFrameSearch::judge(const Probe& probe, const Probe* before, const Probe* after) {
     const auto known = [](const Probe* p) { return p && !p->failed ? &p->measure : nullptr; };
-    Flaw flaw = m_judge.judge(probe.measure, known(before), known(after), m_step);
+    Flaw flaw =
+        m_judge.judge(probe.measure, known(before), known(after),
+                      before ? probe.time - before->time : 0, after ? after->time - probe.time : 0);
     if (flaw == Flaw::None && m_diverse) {
         for (const FrameMeasure& taken : m_taken) {
             if (FrameJudge::alike(probe.measure, taken)) {
@@ -109,17 +126,31 @@ GoodFrame GoodFrameSearch::take(double position, std::size_t planIndex) {
     const auto planned = [planIndex](std::size_t k) {
         return planIndex == FrameSchedule::kUnplanned ? planIndex : planIndex + k;
     };
-    Probe before = request(around[0], planned(0));
-    Probe at = request(around[1], planned(1));
-    Probe after = request(around[2], planned(2));
+    const bool hasBefore = neighbourBefore(std::clamp(position, 0.0, m_duration)).has_value();
+    std::optional<Probe> before;
+    std::optional<Probe> further;  // the grid point after the next, without a neighbour before
+    if (hasBefore) {
+        before = request(around[0], planned(0));
+    }
+    const std::size_t atIndex = hasBefore ? 1 : 0;
+    Probe at = request(around[atIndex], planned(atIndex));
+    Probe after = request(around[atIndex + 1], planned(atIndex + 1));
+    if (!hasBefore) {
+        further = request(around[2], planned(2));
+    }
     result.requestFailed = at.failed;
     if (!at.frame) {
         return result;
     }
-    result.flaw = judge(at, &before, &after);
+    result.flaw = judge(at, before ? &*before : nullptr, &after);
+    if (result.flaw == Flaw::None && further && !after.failed && !further->failed &&
+        FrameJudge::fading(at.measure, after.measure, further->measure, after.time - at.time,
+                           further->time - after.time)) {
+        result.flaw = Flaw::Fade;
+    }
     std::optional<Probe> chosen;
     if (result.flaw != Flaw::None) {
-        const double centre = around[1];
+        const double centre = around[atIndex];
         const double first = std::max(0.0, centre - m_reach);
         const double last = std::min(m_duration, centre + m_reach);
         m_offPlan = true;
@@ -128,7 +159,9 @@ GoodFrame GoodFrameSearch::take(double position, std::size_t planIndex) {
         Probe previous = at.figures();
         Probe current = std::move(after);
         for (int k = 1; k <= kAheadCandidates && centre + k * m_step <= last + kEdge; ++k) {
-            Probe next = request(std::min(m_duration, centre + (k + 1) * m_step));
+            Probe next = k == 1 && further
+                             ? std::move(*further)
+                             : request(std::min(m_duration, centre + (k + 1) * m_step));
             if (current.frame && judge(current, &previous, &next) == Flaw::None) {
                 chosen = std::move(current);
                 break;
@@ -144,13 +177,19 @@ GoodFrame GoodFrameSearch::take(double position, std::size_t planIndex) {
                centre - (behind + 1) * m_step >= first - kEdge) {
             ++behind;
         }
+        // The grid point before the position, taken already when it was the neighbour.
+        const auto behindAt = [&](int j) {
+            const double seconds = centre - j * m_step;
+            if (j == 1 && before && around[0] == seconds) {
+                return std::move(*before);
+            }
+            return request(seconds);
+        };
         if (behind > 0) {
             Probe farther = request(std::max(0.0, centre - (behind + 1) * m_step));
-            Probe candidate = behind == 1 ? std::move(before) : request(centre - behind * m_step);
+            Probe candidate = behindAt(behind);
             for (int j = behind; j >= 1; --j) {
-                Probe nearer = j == 1   ? at.figures()
-                               : j == 2 ? std::move(before)
-                                        : request(centre - (j - 1) * m_step);
+                Probe nearer = j == 1 ? at.figures() : behindAt(j - 1);
                 if (candidate.frame && judge(candidate, &farther, &nearer) == Flaw::None) {
                     chosen = std::move(candidate);
                 }

@@ -37,7 +37,9 @@ public:
     bool active() const { return m_step > 0; }
 
     // The pictures a capture at position asks for before any search, in order: the position
-    // between its two neighbours on the grid. Plans of the source name these.
+    // between its two neighbours on the grid; where the one before lies behind the key frame
+    // the position decodes from, the position and the two grid points after it. Plans of the
+    // source name these.
     std::vector<double> requestsAround(double position) const;
 
     // The frame to take for a capture whose seeks reached position. planIndex: where the
@@ -50,6 +52,9 @@ public:
 private:
     struct Probe;
 
+    // The grid point judged as the neighbour before a capture at `at`; none when it would lie
+    // behind the key frame `at` decodes from.
+    std::optional<double> neighbourBefore(double at) const;
     // planned: the request's place in the source's plan, or FrameSchedule::kUnplanned.
     Probe request(double seconds, std::size_t planned = FrameSchedule::kUnplanned);
     Flaw judge(const Probe& probe, const Probe* before, const Probe* after);

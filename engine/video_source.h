@@ -41,6 +41,12 @@ public:
         (void)index;
         seek(seconds);
     }
+    // Where decoding for a picture at seconds has to start (its key frame), in seconds: pictures
+    // from there up to it come on the way. 0 when not known.
+    virtual double decodeStart(double seconds) {
+        (void)seconds;
+        return 0;
+    }
     // Releases every media object; the source answers as an unopened one afterwards.
     virtual void close() = 0;
 };

@@ -86,6 +86,7 @@ public:
         m_planned = index;
     }
     double position() override { return m_position; }
+    double decodeStart(double seconds) override { return m_decoder.decodeStart(seconds); }
     bool currentImage(QByteArray* dib) override;
     void planCaptures(const std::vector<double>& seconds) override;
     void close() override {

@@ -54,6 +54,17 @@ int64_t Decoder::framesTo(double seconds) const {
     return std::max<int64_t>(0, target - from) / m_frameTicks + 1;
 }
 
+double Decoder::decodeStart(double seconds) const {
+    if (!m_stream || m_entries.empty()) {
+        return 0;
+    }
+    const int64_t key = m_entries[entryFor(toTicks(std::clamp(seconds, 0.0, m_duration)))].time();
+    if (key == kNoTime || key <= m_startTicks) {
+        return 0;
+    }
+    return double(key - m_startTicks) * av_q2d(m_stream->time_base);
+}
+
 int64_t Decoder::frameBytesGuess() const {
     if (!m_stream) {
         return 0;

@@ -50,6 +50,8 @@ public:
     const AVFrame* frameAt(double seconds);
     // The listed key frame decoding starts from for a time in seconds.
     size_t entryAt(double seconds) const { return entryFor(toTicks(seconds)); }
+    // The time in seconds of the key frame a request for the time starts decoding at.
+    double decodeStart(double seconds) const;
     // About how many frames a request for the time decodes when it starts at its key frame.
     int64_t framesTo(double seconds) const;
     // Bytes of one decoded picture, a little more than a decoder's pool hands out.

@@ -166,6 +166,14 @@ TEST_F(GoodFramesTest, PoorCapturesMoveToTheNearestGoodFrameAndGoodOnesStay) {
         EXPECT_EQ(readFile(split + file), readFile(single + file)) << file.toStdString();
     }
 
+    // With key frames at the captures, the neighbour before would cost the group of pictures
+    // before: the captures are judged by the two frames after them, and the same ones move.
+    const QString keyed = dir.filePath("stretches_keyed.mkv");
+    ASSERT_TRUE(runFfmpeg(
+        QStringList{"-i", dir.filePath("stretches.mkv"), "-force_key_frames", "5,10,15,20,25,30"} +
+        kLossless + QStringList{keyed}));
+    EXPECT_EQ(run(keyed, cases[0], true, &single), stretchMoves);
+
     // HDR (PQ) is judged on the tone-mapped picture: the same captures move to the same times.
     // Tone mapped, the flash is a flat light grey rather than white.
     const QString sdr = dir.filePath("stretches.mkv");
