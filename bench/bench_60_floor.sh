@@ -7,7 +7,10 @@
 # and ffmpegthumbnailer (one process per capture) at the same times: ours / theirs in wall
 # time. Cases: 11 frames, 59 frames 1 s apart, "Start at" 0 every second and a 3 x 3 sheet,
 # on 1080p H.264, 1080p H.264 with noise (key frames at x264's scene cuts), 4K HEVC 10-bit
-# with a key frame every 4 s, SD MPEG-4 and a small clip. MX_FLOOR_CASES, a regular
+# with a key frame every 4 s, SD MPEG-4 and a small clip; and 40 copies of the small clip in
+# one folder, 9 frames each, against the sum of their floors and against the README's GNU
+# parallel recipe (one mx_cons per file on every core), $MX_FLOOR_FOLDER_PAIRS paired runs (3
+# unless set). MX_FLOOR_CASES, a regular
 # expression, picks cases by their name. Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -25,8 +28,9 @@ hevc="$work/hevc10_2160p_20s.mkv"
 small="$work/small_240p_10s.mp4"
 # Whether MX_FLOOR_CASES picks any case of a clip: clips no case needs are not made.
 wanted() {
-    local c
-    for c in "11 frames" "59 frames" "start at, every 1 s" "3x3 sheet"; do
+    local c cases=("11 frames" "59 frames" "start at, every 1 s" "3x3 sheet")
+    [ "$1" = small ] && cases+=("x40 folder")
+    for c in "${cases[@]}"; do
         [[ "$1 $c" =~ $only ]] && return 0
     done
     return 1
@@ -139,3 +143,43 @@ for clip_case in "hd:$hd" "noisy:$noisy" "hevc4k:$hevc" "sd:$sd" "small:$small";
     run_case "$label start at, every 1 s" "$clip" every
     run_case "$label 3x3 sheet" "$clip" sheet
 done
+
+# Many small files: one mx_cons over the folder, the README's recipe over the same files.
+folder_case() {
+    local name="small x40 folder"
+    [[ "$name" =~ $only ]] || return 0
+    local dir="$work/small_x40" i
+    mkdir -p "$dir"
+    for i in $(seq -w 1 40); do
+        [ -s "$dir/small_$i.mp4" ] || cp "$small" "$dir/small_$i.mp4"
+    done
+    command -v parallel >/dev/null || { echo "$name: GNU parallel is not installed" >&2; return 0; }
+    export PARALLEL=--will-cite
+    local folder_pairs=${MX_FLOOR_FOLDER_PAIRS:-3} over=() against=() walls=() recipes=() sums=()
+    for _ in $(seq "$folder_pairs"); do
+        local out w r f
+        out=$(mktemp -d "$work/out.XXXXXX")
+        w=$(wall "$cons" "$dir" 9 jpg -o "$out")
+        rm -rf "$out"
+        # The recipe as the README has it: frames beside each video.
+        r=$(wall bash -c "find '$dir' -type f -iname '*.mp4' -print0 | parallel -0 '$cons' {} 9 jpg -o {//}")
+        find "$dir" -name '*.jpg' -delete
+        # The copies are alike: one floor stands for each.
+        f=$(python3 -c "print(40 * $(python3 "$here/floor.py" "$small" --frames 9))")
+        walls+=("$w")
+        recipes+=("$r")
+        sums+=("$f")
+        over+=("$(python3 -c "print($w / $f)")")
+        against+=("$(python3 -c "print($w / $r)")")
+    done
+    python3 - "$name" "${walls[*]}" "${recipes[*]}" "${sums[*]}" "${over[*]}" "${against[*]}" <<'PY'
+import statistics, sys
+name, walls, recipes, sums, over, against = sys.argv[1:]
+med = lambda text: statistics.median(float(x) for x in text.split())
+span = lambda text: f"{min(float(x) for x in text.split()):.2f}-{max(float(x) for x in text.split()):.2f}"
+print(f"{name:28s} mx_cons {med(walls):6.2f} s  sum of floors {med(sums):6.2f} s  over it "
+      f"{med(over):.2f} ({span(over)})   parallel recipe {med(recipes):.2f} s, ours / it "
+      f"{med(against):.2f} ({span(against)})")
+PY
+}
+folder_case

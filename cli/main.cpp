@@ -22,6 +22,7 @@
 #include "engine/batch_run.h"
 #include "engine/extraction_engine.h"
 #include "engine/ffmpeg/ffmpeg_video_source.h"
+#include "engine/sources_opened_ahead.h"
 #include "joblist/job_list.h"
 #include "joblist/job_list_file.h"
 #include "settings/extraction_options.h"
@@ -100,14 +101,16 @@ struct EngineExtras {
 int runJobs(const JobList& jobs, ExtractionOptions& options, const EngineExtras& extras) {
     ConsoleHost host(extras.quiet ? nullptr : stdout, progressTerminal());
     FrameTally tally;
-    ExtractionEngine engine(host, options, tally.wrap(createFfmpegVideoSource));
+    // The next job's file is opened and probed while this one decodes.
+    SourcesOpenedAhead ahead(createFfmpegVideoSource);
+    ExtractionEngine engine(host, options, tally.wrap(ahead.factory()));
     engine.setSaveSize(extras.width, extras.height);
     engine.setFormatOverride(extras.format);
     bool anyFailed = false;
     BatchRun(
         // A signal taken while the jobs were gathered still stops the run the batch starts.
         host, jobs, [] { AbortFlag.store(stopSignalTaken()); },
-        [&](const QString& path) {
+        openingNextAhead(ahead, jobs, [&](const QString& path) {
             tally.startJob();
             engine.run(path);
             if (tally.gaveNoFrames() && !AbortFlag.load()) {
@@ -115,7 +118,7 @@ int runJobs(const JobList& jobs, ExtractionOptions& options, const EngineExtras&
                 host.reportProblem(
                     (QStringLiteral("No frames from ") + displayPath(path)).toUtf8());
             }
-        });
+        }));
     if (AbortFlag.load()) {
         return interruptedExitCode();
     }

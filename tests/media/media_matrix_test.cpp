@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -17,8 +18,16 @@
 #include "common/file_system_fixtures.h"
 #include "common/media_clips.h"
 #include "common/test_support.h"
+#include "core/abort_flag.h"
 #include "core/native_path.h"
+#include "engine/batch_run.h"
+#include "engine/engine_host.h"
+#include "engine/extraction_engine.h"
 #include "engine/ffmpeg/ffmpeg_video_source.h"
+#include "engine/frame_schedule.h"
+#include "engine/sources_opened_ahead.h"
+#include "joblist/job_list.h"
+#include "settings/extraction_options.h"
 
 // Clips of many encoders and containers, each frame carrying its index, read through the
 // source in the engine's own order of calls and in arbitrary orders.
@@ -319,6 +328,84 @@ TEST_F(MediaMatrixTest, OpensFileNamesWhoseBytesAreNotText) {
     source->open(path);
     EXPECT_EQ(source->videoWidth(), 176);
     EXPECT_EQ(frameAt(*source, 1.0), 25);
+}
+
+// The rows of a batch run, without their times.
+class BatchLog : public BatchHost {
+public:
+    void logMessage(const QString& text) override { rows << text; }
+    void setFileProgressMax(int) override {}
+    void setFileProgressPos(int) override {}
+    void setCaptionAndTitle(const QString&) override {}
+    void processMessages() override {}
+    void clearLog() override {}
+    void setOverallProgressMax(int) override {}
+    void setOverallProgressPos(int) override {}
+    void setStatusText(const QString&) override {}
+    QStringList rows;
+};
+
+TEST_F(MediaMatrixTest, AFolderRunGivesTheSameBytesWithTheNextFileOpenedAhead) {
+    // Small clips, two of one base name (the later one's frames take its extension), a file
+    // that is not a video and one that is missing, run file after file and with each next file
+    // opened ahead: every log row and every byte saved are the same.
+    const QString folder = s_dir->filePath("folder");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    MatrixClip small = clip("small.mp4", kX264 + QStringList{"-g", "40"});
+    small.seconds = 3.0;
+    const QString made = make(small).path;
+    QStringList paths;
+    for (const char* name : {"a.mp4", "b.mp4", "c.mp4", "a.mov"}) {
+        paths << folder + "/" + name;
+        ASSERT_TRUE(QFile::copy(made, paths.back()));
+    }
+    QFile text(folder + "/notes.avi");
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly) && text.write("not a video") > 0);
+    text.close();
+    paths.insert(2, text.fileName());
+    paths.insert(3, folder + "/gone.mp4");
+    JobList jobs;
+    for (const QString& path : paths) {
+        jobs.add(path);
+    }
+
+    // Random positions too: their draws must come in job order.
+    for (const OptionField method : {OptionField::rbProport, OptionField::rbRandom}) {
+        SCOPED_TRACE(int(method));
+        std::array<QStringList, 2> results;
+        for (const bool opensAhead : {false, true}) {
+            QTemporaryDir out;
+            ExtractionOptions options;
+            options.setFlag(OptionField::rbFrameFile, true);
+            options.setFlag(OptionField::rbAutoWidth, true);
+            options.setFlag(OptionField::chkAddNumber, true);
+            options.setFlag(OptionField::JPGBtn, true);
+            options.setText(OptionField::FrameNumberEdit, "4");
+            options.setText(OptionField::pathEdit, out.path());
+            options.setFlag(method, true);
+            resetRandomGeneratorForTesting();
+            BatchLog log;
+            SourcesOpenedAhead ahead(createFfmpegVideoSource);
+            ExtractionEngine engine(log, options,
+                                    opensAhead ? ahead.factory() : createFfmpegVideoSource);
+            const auto extract = [&](const QString& path) { engine.run(path); };
+            BatchRun(
+                log, jobs, [] {},
+                opensAhead ? openingNextAhead(ahead, jobs, extract)
+                           : std::function<void(const QString&)>(extract));
+            QStringList& result = results[opensAhead ? 1 : 0];
+            result = log.rows;
+            for (const QString& name : QDir(out.path()).entryList(QDir::Files, QDir::Name)) {
+                QFile saved(out.filePath(name));
+                EXPECT_TRUE(saved.open(QIODevice::ReadOnly));
+                result << name + " " + saved.readAll().toHex();
+            }
+            result.replaceInStrings(out.path(), "OUT");
+        }
+        EXPECT_GT(results[0].filter(".jpg ").size(), 8);
+        EXPECT_EQ(results[0].filter("is already used in this run").size(), 1);
+        EXPECT_EQ(results[0], results[1]);
+    }
 }
 
 }  // namespace
