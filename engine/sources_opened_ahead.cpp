@@ -33,6 +33,7 @@ public:
     void planCaptures(const std::vector<double>& seconds) override {
         m_source->planCaptures(seconds);
     }
+    double decodeStart(double seconds) override { return m_source->decodeStart(seconds); }
     void close() override { m_source->close(); }
 
 private:
