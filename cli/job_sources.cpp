@@ -31,31 +31,22 @@ QStringList searchFolder(QString folder) {
     return found;
 }
 
-class CountingSource : public VideoSource {
+class CountingSource : public ForwardingSource {
 public:
     CountingSource(std::unique_ptr<VideoSource> inner, std::shared_ptr<FrameTally::Counts> counts)
         : m_inner(std::move(inner)), m_counts(std::move(counts)) {}
 
-    void open(const QString& path) override { m_inner->open(path); }
     int videoHeight() override { return noteSize(m_inner->videoHeight()); }
     int videoWidth() override { return noteSize(m_inner->videoWidth()); }
-    double duration() override { return m_inner->duration(); }
-    void seek(double seconds) override { m_inner->seek(seconds); }
-    void seekPlanned(size_t index, double seconds) override {
-        m_inner->seekPlanned(index, seconds);
-    }
-    double position() override { return m_inner->position(); }
     bool currentImage(QByteArray* dib) override {
         ++m_counts->requests;
         const bool got = m_inner->currentImage(dib);
         m_counts->pictures += got ? 1 : 0;
         return got;
     }
-    void planCaptures(const std::vector<double>& seconds) override {
-        m_inner->planCaptures(seconds);
-    }
-    double decodeStart(double seconds) override { return m_inner->decodeStart(seconds); }
-    void close() override { m_inner->close(); }
+
+protected:
+    VideoSource& inner() override { return *m_inner; }
 
 private:
     int noteSize(int size) {

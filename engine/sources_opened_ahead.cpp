@@ -9,7 +9,7 @@ namespace mx {
 namespace {
 
 // The inner factory's source, or the one opened ahead for the path the engine opens.
-class AdoptingSource final : public VideoSource {
+class AdoptingSource final : public ForwardingSource {
 public:
     AdoptingSource(SourcesOpenedAhead& ahead, std::unique_ptr<VideoSource> own)
         : m_ahead(ahead), m_source(std::move(own)) {}
@@ -21,20 +21,9 @@ public:
             m_source->open(path);
         }
     }
-    int videoHeight() override { return m_source->videoHeight(); }
-    int videoWidth() override { return m_source->videoWidth(); }
-    double duration() override { return m_source->duration(); }
-    void seek(double seconds) override { m_source->seek(seconds); }
-    void seekPlanned(std::size_t index, double seconds) override {
-        m_source->seekPlanned(index, seconds);
-    }
-    double position() override { return m_source->position(); }
-    bool currentImage(QByteArray* dib) override { return m_source->currentImage(dib); }
-    void planCaptures(const std::vector<double>& seconds) override {
-        m_source->planCaptures(seconds);
-    }
-    double decodeStart(double seconds) override { return m_source->decodeStart(seconds); }
-    void close() override { m_source->close(); }
+
+protected:
+    VideoSource& inner() override { return *m_source; }
 
 private:
     SourcesOpenedAhead& m_ahead;

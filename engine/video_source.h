@@ -51,6 +51,30 @@ public:
     virtual void close() = 0;
 };
 
+// A source that passes every call on to another one; wrappers override what they add, and
+// calls added to the interface later reach the wrapped source without them.
+class ForwardingSource : public VideoSource {
+public:
+    void open(const QString& path) override { inner().open(path); }
+    int videoHeight() override { return inner().videoHeight(); }
+    int videoWidth() override { return inner().videoWidth(); }
+    double duration() override { return inner().duration(); }
+    void seek(double seconds) override { inner().seek(seconds); }
+    double position() override { return inner().position(); }
+    bool currentImage(QByteArray* dib) override { return inner().currentImage(dib); }
+    void planCaptures(const std::vector<double>& seconds) override {
+        inner().planCaptures(seconds);
+    }
+    void seekPlanned(std::size_t index, double seconds) override {
+        inner().seekPlanned(index, seconds);
+    }
+    double decodeStart(double seconds) override { return inner().decodeStart(seconds); }
+    void close() override { inner().close(); }
+
+protected:
+    virtual VideoSource& inner() = 0;
+};
+
 using VideoSourceFactory = std::function<std::unique_ptr<VideoSource>()>;
 
 }  // namespace mx
