@@ -49,7 +49,7 @@ int64_t Decoder::framesTo(double seconds) const {
         return 1;
     }
     const int64_t target = toTicks(std::clamp(seconds, 0.0, m_duration));
-    const int64_t key = m_entries[entryFor(target)].time();
+    const int64_t key = showTime(m_entries[entryFor(target)]);
     const int64_t from = key != kNoTime ? key : m_startTicks;
     return std::max<int64_t>(0, target - from) / m_frameTicks + 1;
 }
@@ -58,7 +58,8 @@ double Decoder::decodeStart(double seconds) const {
     if (!m_stream || m_entries.empty()) {
         return 0;
     }
-    const int64_t key = m_entries[entryFor(toTicks(std::clamp(seconds, 0.0, m_duration)))].time();
+    const int64_t key =
+        showTime(m_entries[entryFor(toTicks(std::clamp(seconds, 0.0, m_duration)))]);
     if (key == kNoTime || key <= m_startTicks) {
         return 0;
     }
@@ -90,7 +91,7 @@ const AVFrame* Decoder::frameAt(double seconds) {
 size_t Decoder::entryFor(int64_t target) const {
     size_t found = 0;
     for (size_t i = 1; i < m_entries.size(); ++i) {
-        const int64_t time = m_entries[i].time();
+        const int64_t time = showTime(m_entries[i]);
         if (time != kNoTime && time <= target) {
             found = i;
         }

@@ -82,6 +82,11 @@ private:
     bool lastFrameEnd(int64_t* spanEnd);
     void noteSpan(const AVPacket& packet, int64_t* spanEnd, bool* stampsPresentation) const;
     int64_t toTicks(double seconds) const;
+    // The earliest time an entry's frame shows. Containers that index decoding times alone
+    // stamp a key frame of reordered video before it shows, by the decoder's delay.
+    int64_t showTime(const Entry& entry) const {
+        return entry.pts != kNoTime || entry.dts == kNoTime ? entry.pts : entry.dts + m_keyDelay;
+    }
     size_t entryFor(int64_t target) const;
     bool showFrameAt(int64_t target);
     bool canDecodeForward(int64_t target) const;
@@ -114,6 +119,7 @@ private:
     double m_duration = 0;
     int64_t m_startTicks = 0;  // time of the first frame shown
     int64_t m_frameTicks = 1;  // one frame's duration where the stream states none
+    int64_t m_keyDelay = 0;    // how long after its decoding time the first key frame shows
     int64_t m_packetCount = 0;
     std::vector<Entry> m_entries;
     bool m_keysCarryPts = false;  // the container stamps key frames with presentation times

@@ -142,6 +142,7 @@ bool Decoder::openLike(const Decoder& model, const QString& path) {
     m_duration = model.m_duration;
     m_startTicks = model.m_startTicks;
     m_frameTicks = model.m_frameTicks;
+    m_keyDelay = model.m_keyDelay;
     m_packetCount = model.m_packetCount;
     m_entries = model.m_entries;
     m_keysCarryPts = model.m_keysCarryPts;
@@ -179,6 +180,14 @@ bool Decoder::openStreams(const QString& path) {
         return true;
     }
     m_startTicks = m_shownTime;
+    // A key frame that decodes before frames shown ahead of it shows that much after its
+    // decoding time; taken as the same for every key frame of the stream. Were a later one to
+    // show sooner, a request between its times starts one key frame early, which costs
+    // decoding but gives the same picture.
+    const Entry& first = m_entries.front();
+    m_keyDelay = first.pts == kNoTime && first.dts != kNoTime
+                     ? std::max<int64_t>(0, m_startTicks - first.dts)
+                     : 0;
     if (spanEnd != kNoTime) {
         // Decoding times run behind the frames shown by the decoder's delay.
         const int64_t delay = stampsPresentation || firstTime == kNoTime
@@ -348,6 +357,7 @@ void Decoder::close() {
     m_duration = 0;
     m_startTicks = 0;
     m_frameTicks = 1;
+    m_keyDelay = 0;
     m_packetCount = 0;
     m_entries.clear();
     m_keysCarryPts = false;
