@@ -99,7 +99,8 @@ void ExtractionEngine::run(const QString& sourcePath) {
         search.emplace(*source, duration, schedule.spacing(), sheet.has_value());
         if (search->active()) {
             schedule.setCaptureRequests(
-                [&](double position) { return search->requestsAround(position); });
+                [&](double position) { return search->requestsAround(position); },
+                [&](const std::vector<double>& positions) { return search->aheadTest(positions); });
         } else {
             search.reset();
         }
@@ -134,9 +135,6 @@ std::optional<CapturedFrame> ExtractionEngine::takeGoodFrame(GoodFrameSearch& se
                                                              FrameSchedule& schedule, int index,
                                                              double& currentPosition) {
     GoodFrame taken = search.take(currentPosition, schedule.planIndex());
-    if (search.wentOffPlan()) {
-        schedule.leavePlan();
-    }
     const QString flaw = QString::fromLatin1(flawName(taken.flaw));
     if (taken.moved) {
         m_host.logMessage(QStringLiteral("moved ") + preciseClock(currentPosition) +

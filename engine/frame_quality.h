@@ -38,6 +38,10 @@ double frameDistance(const FrameMeasure& a, const FrameMeasure& b);
 // so far as well as by an absolute floor, so a video that is soft throughout keeps its frames.
 class FrameJudge {
 public:
+    // sharpest: the edge energy of the sharpest frame seen so far, where others judged it.
+    explicit FrameJudge(double sharpest = 0) : m_sharpest(sharpest) {}
+    double sharpest() const { return m_sharpest; }
+
     // Blank, flat and blurred by the frame alone; caught in a fade or a cut when it is very
     // unlike both neighbours, taken the gaps in seconds before and after it (either may be null
     // when not known). Every frame judged that is not blank or flat may raise the sharpness

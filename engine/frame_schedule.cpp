@@ -109,25 +109,32 @@ double FrameSchedule::startAtPosition(int index) const {
 // Where captures first .. last will seek, computed as the loop computes them, for the methods
 // whose positions are known before the loop reaches them. None for random positions: each
 // draw is made when its capture comes.
-std::vector<double> FrameSchedule::plannedPositions(int first, int last,
-                                                    std::vector<std::size_t>* starts) const {
-    std::vector<double> positions;
-    starts->clear();
+CapturePlan FrameSchedule::plannedPositions(int first, int last) const {
+    CapturePlan plan;
     const bool startAt = m_options.rbEverSec();
-    if (m_planLeft || (!startAt && (m_options.rbRandom() || !m_options.rbProport()))) {
-        return positions;
+    if (!startAt && (m_options.rbRandom() || !m_options.rbProport())) {
+        return plan;
     }
+    std::vector<double> captures;
     for (int i = first; i <= last; ++i) {
         const double position = startAt ? startAtPosition(i) : i * m_step;
-        starts->push_back(positions.size());
+        captures.push_back(position);
+        plan.captureStarts.push_back(plan.seconds.size());
         if (m_captureRequests) {
-            const std::vector<double> requests = m_captureRequests(position);
-            positions.insert(positions.end(), requests.begin(), requests.end());
+            const CaptureRequests requests = m_captureRequests(position);
+            for (std::size_t r = 0; r < requests.seconds.size(); ++r) {
+                plan.seconds.push_back(requests.seconds[r]);
+                plan.optional.push_back(r >= requests.own);
+            }
         } else {
-            positions.push_back(position);
+            plan.seconds.push_back(position);
+            plan.optional.push_back(false);
         }
     }
-    return positions;
+    if (m_aheadTest) {
+        plan.wanted = m_aheadTest(captures);
+    }
+    return plan;
 }
 
 double FrameSchedule::spacing() const {
@@ -139,8 +146,7 @@ double FrameSchedule::spacing() const {
 
 bool FrameSchedule::run(VideoSource& source, double& currentPosition,
                         const std::function<void(int index)>& capture) {
-    std::vector<double> plan;
-    std::vector<std::size_t> firstRequests;  // where each capture of the plan starts in it
+    CapturePlan plan;
     int planStart = 1;
     for (int i = 1; i <= m_count; ++i) {
         m_host.processMessages();
@@ -148,21 +154,20 @@ bool FrameSchedule::run(VideoSource& source, double& currentPosition,
             return false;
         }
         m_host.setFileProgressPos(i);
-        if (i == 1 || (i - planStart >= kPlanLength && !m_planLeft)) {
+        if (i == 1 || i - planStart >= kPlanLength) {
             planStart = i;
-            plan = plannedPositions(i, std::min(m_count, i + kPlanLength - 1), &firstRequests);
-            source.planCaptures(plan);
+            plan = plannedPositions(i, std::min(m_count, i + kPlanLength - 1));
+            source.planCaptureSearches(plan);
         }
         // The seek that counts names the capture's place in the plan: the source hands out
         // what it prepared by that place, not by comparing positions. Captures that ask for
         // several pictures make those seeks themselves (planIndex()).
         const std::size_t inPlan = std::size_t(i - planStart);
-        m_planIndex =
-            !m_planLeft && inPlan < firstRequests.size() ? firstRequests[inPlan] : kUnplanned;
+        m_planIndex = inPlan < plan.captureStarts.size() ? plan.captureStarts[inPlan] : kUnplanned;
         const bool planned = m_planIndex != kUnplanned && !m_captureRequests;
         if (m_options.rbProport()) {
             if (planned && !m_options.rbEverSec()) {
-                source.seekPlanned(m_planIndex, plan[m_planIndex]);
+                source.seekPlanned(m_planIndex, plan.seconds[m_planIndex]);
             } else {
                 source.seek(i * m_step);
             }
@@ -174,7 +179,7 @@ bool FrameSchedule::run(VideoSource& source, double& currentPosition,
         }
         if (m_options.rbEverSec()) {
             if (planned) {
-                source.seekPlanned(m_planIndex, plan[m_planIndex]);
+                source.seekPlanned(m_planIndex, plan.seconds[m_planIndex]);
             } else {
                 source.seek(startAtPosition(i));
             }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -10,6 +11,18 @@ namespace mx {
 class EngineHost;
 class ExtractionOptions;
 class VideoSource;
+struct CapturePlan;
+
+// The pictures one capture asks for: its own, then optional ones it asks for only when its own
+// turn out poor.
+struct CaptureRequests {
+    std::vector<double> seconds;
+    std::size_t own = 0;
+};
+// Whether a capture of a plan, given its pictures decoded so far, is worth its next optional
+// picture (CapturePlan::wanted).
+using AheadTest = std::function<bool(std::size_t capture, std::size_t first,
+                                     const std::vector<QByteArray>& pictures)>;
 
 // The process-wide random draw: advances the one generator (state 0 at start, never seeded)
 // and returns floor(state * n / 2^32), a number in 0 .. n-1; 0 when n <= 0.
@@ -46,14 +59,13 @@ public:
     double spacing() const;
 
     // For captures that ask for more than one picture: gives the requests of a capture whose
-    // seeks go to a position, in order, and plans name them all.
-    void setCaptureRequests(std::function<std::vector<double>(double position)> requests) {
+    // seeks go to a position, in order, and plans name them all; aheadTest makes the test of
+    // optional pictures for the captures at the positions of a plan.
+    void setCaptureRequests(std::function<CaptureRequests(double position)> requests,
+                            std::function<AheadTest(const std::vector<double>&)> aheadTest) {
         m_captureRequests = std::move(requests);
+        m_aheadTest = std::move(aheadTest);
     }
-    // A capture asked for pictures its plan did not name, which drops the rest of the plan.
-    // Searches that leave the plan are best served by one decoder running forward, and where
-    // one capture needed one, others of the file are likely to: the file goes on unplanned.
-    void leavePlan() { m_planLeft = true; }
     // During capture(index): the place in the source's plan of the capture's first request,
     // kUnplanned when the plan does not name it.
     std::size_t planIndex() const { return m_planIndex; }
@@ -61,17 +73,15 @@ public:
 
 private:
     double startAtPosition(int index) const;
-    // starts receives where each capture's requests begin in the positions.
-    std::vector<double> plannedPositions(int first, int last,
-                                         std::vector<std::size_t>* starts) const;
+    CapturePlan plannedPositions(int first, int last) const;
 
     EngineHost& m_host;
     const ExtractionOptions& m_options;
     int m_count = 0;
     double m_step = 0;
     double m_durationAtOpen = 0;
-    std::function<std::vector<double>(double)> m_captureRequests;
-    bool m_planLeft = false;
+    std::function<CaptureRequests(double)> m_captureRequests;
+    std::function<AheadTest(const std::vector<double>&)> m_aheadTest;
     std::size_t m_planIndex = kUnplanned;
 };
 

@@ -1,8 +1,11 @@
 #include "engine/good_frames.h"
 
 #include <QByteArray>
+#include <QtEndian>
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <mutex>
 
 #include "core/format_clock.h"
 #include "engine/video_source.h"
@@ -23,6 +26,24 @@ constexpr int kAheadCandidates = 10;
 constexpr int kBehindCandidates = 5;
 // Grid positions computed from the position may miss the window's edge by rounding.
 constexpr double kEdge = 1e-9;
+
+// A converted picture measured where it lies, without a copy: the source's own 32-bit
+// bottom-up pictures, read upside down, which the measures compared among themselves allow.
+std::optional<FrameMeasure> measureInPlace(const QByteArray& dib) {
+    constexpr qsizetype kHeader = 40;
+    if (dib.size() < kHeader || qFromLittleEndian<quint16>(dib.constData() + 14) != 32) {
+        return std::nullopt;
+    }
+    const qint64 width = qFromLittleEndian<qint32>(dib.constData() + 4);
+    const qint64 rows = std::abs(qint64(qFromLittleEndian<qint32>(dib.constData() + 8)));
+    if (width <= 0 || rows == 0 || width * rows * 4 > dib.size() - kHeader) {
+        return std::nullopt;
+    }
+    const auto* pixels =
+        reinterpret_cast<const uchar*>(dib.constData()) + dib.size() - width * rows * 4;
+    return measureFrame(
+        QImage(pixels, int(width), int(rows), int(width * 4), QImage::Format_RGB32));
+}
 
 }  // namespace
 
@@ -64,16 +85,105 @@ std::optional<double> GoodFrameSearch::neighbourBefore(double at) const {
     return before;
 }
 
-std::vector<double> GoodFrameSearch::requestsAround(double position) const {
+int GoodFrameSearch::candidatesAhead(double at) const {
+    const double last = std::min(m_duration, at + m_reach);
+    int count = 0;
+    while (count < kAheadCandidates && at + (count + 1) * m_step <= last + kEdge) {
+        ++count;
+    }
+    return count;
+}
+
+CaptureRequests GoodFrameSearch::requestsAround(double position) const {
     const double at = std::clamp(position, 0.0, m_duration);
     if (!active()) {
-        return {at};
+        return {{at}, 1};
     }
-    const double after = std::min(m_duration, at + m_step);
-    if (const std::optional<double> before = neighbourBefore(at)) {
-        return {*before, at, after};
+    const auto grid = [&](int j) { return std::min(m_duration, at + j * m_step); };
+    CaptureRequests requests;
+    const std::optional<double> before = neighbourBefore(at);
+    requests.seconds = before ? std::vector<double>{*before, at, grid(1)}
+                              : std::vector<double>{at, grid(1), grid(2)};
+    requests.own = requests.seconds.size();
+    // Each candidate is judged with the grid point after it.
+    for (int j = before ? 2 : 3; j <= candidatesAhead(at) + 1; ++j) {
+        requests.seconds.push_back(grid(j));
     }
-    return {at, after, std::min(m_duration, at + 2 * m_step)};
+    return requests;
+}
+
+AheadTest GoodFrameSearch::aheadTest(const std::vector<double>& positions) const {
+    struct Capture {
+        std::vector<double> seconds;
+        std::size_t at = 0;  // the position's own picture
+        std::vector<FrameMeasure> measures;
+        std::optional<FrameMeasure> taken;  // the picture the test expects the capture to take
+    };
+    struct State {
+        std::vector<Capture> captures;
+        std::mutex mutex;  // guards the sharpness reference and what captures take
+        double sharpest = 0;
+    };
+    auto state = std::make_shared<State>();
+    for (const double position : positions) {
+        const double at = std::clamp(position, 0.0, m_duration);
+        state->captures.push_back(
+            {requestsAround(at).seconds, neighbourBefore(at) ? 1u : 0u, {}, std::nullopt});
+    }
+    // Each capture's pictures come from one decoding thread at a time; the sharpness reference
+    // and the pictures expected taken are shared. Likeness is tested against those of earlier
+    // captures decided by then.
+    return [state, diverse = m_diverse](std::size_t index, std::size_t first,
+                                        const std::vector<QByteArray>& pictures) {
+        Capture& capture = state->captures.at(index);
+        std::vector<FrameMeasure>& m = capture.measures;
+        if (first != m.size()) {
+            return false;
+        }
+        for (const QByteArray& picture : pictures) {
+            const std::optional<FrameMeasure> measure = measureInPlace(picture);
+            if (!measure) {
+                return false;
+            }
+            m.push_back(*measure);
+        }
+        const std::size_t a = capture.at;
+        if (m.size() < a + 2 || capture.seconds.size() < m.size()) {
+            return false;
+        }
+        const auto gap = [&](std::size_t from, std::size_t to) {
+            return capture.seconds[to] - capture.seconds[from];
+        };
+        // Measured outside the lock, judged inside it.
+        std::lock_guard<std::mutex> lock(state->mutex);
+        FrameJudge judge(state->sharpest);
+        const auto alikeEarlier = [&](const FrameMeasure& frame) {
+            for (std::size_t c = 0; diverse && c < index; ++c) {
+                const std::optional<FrameMeasure>& taken = state->captures[c].taken;
+                if (taken && FrameJudge::alike(frame, *taken)) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        const auto poor = [&](std::size_t i, bool withBefore) {
+            return judge.judge(m[i], withBefore ? &m[i - 1] : nullptr, &m[i + 1],
+                               withBefore ? gap(i - 1, i) : 0, gap(i, i + 1)) != Flaw::None ||
+                   alikeEarlier(m[i]);
+        };
+        bool wanted = poor(a, a > 0) ||
+                      (a == 0 && FrameJudge::fading(m[0], m[1], m[2], gap(0, 1), gap(1, 2)));
+        std::size_t chosen = wanted ? m.size() : a;
+        for (std::size_t k = a + 1; wanted && k + 1 < m.size(); ++k) {
+            wanted = poor(k, true);
+            chosen = wanted ? chosen : k;
+        }
+        if (chosen < m.size()) {
+            capture.taken = m[chosen];
+        }
+        state->sharpest = std::max(state->sharpest, judge.sharpest());
+        return wanted;
+    };
 }
 
 GoodFrameSearch::Probe GoodFrameSearch::request(double seconds, std::size_t planned) {
@@ -113,10 +223,9 @@ Flaw GoodFrameSearch::judge(const Probe& probe, const Probe* before, const Probe
 }
 
 GoodFrame GoodFrameSearch::take(double position, std::size_t planIndex) {
-    m_offPlan = false;
     GoodFrame result;
     result.time = position;
-    const std::vector<double> around = requestsAround(position);
+    const std::vector<double> around = requestsAround(position).seconds;
     if (!active()) {
         Probe at = request(around[0], planIndex);
         result.requestFailed = at.failed;
@@ -153,15 +262,17 @@ GoodFrame GoodFrameSearch::take(double position, std::size_t planIndex) {
         const double centre = around[atIndex];
         const double first = std::max(0.0, centre - m_reach);
         const double last = std::min(m_duration, centre + m_reach);
-        m_offPlan = true;
 
         // Ahead: each candidate is judged once the grid point after it is decoded.
         Probe previous = at.figures();
         Probe current = std::move(after);
         for (int k = 1; k <= kAheadCandidates && centre + k * m_step <= last + kEdge; ++k) {
-            Probe next = k == 1 && further
-                             ? std::move(*further)
-                             : request(std::min(m_duration, centre + (k + 1) * m_step));
+            const std::size_t grid = atIndex + std::size_t(k) + 1;
+            Probe next =
+                k == 1 && further
+                    ? std::move(*further)
+                    : request(std::min(m_duration, centre + (k + 1) * m_step),
+                              grid < around.size() ? planned(grid) : FrameSchedule::kUnplanned);
             if (current.frame && judge(current, &previous, &next) == Flaw::None) {
                 chosen = std::move(current);
                 break;

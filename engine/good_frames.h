@@ -36,18 +36,23 @@ public:
     // Whether captures can move at all (the spacing leaves room for at least one candidate).
     bool active() const { return m_step > 0; }
 
-    // The pictures a capture at position asks for before any search, in order: the position
-    // between its two neighbours on the grid; where the one before lies behind the key frame
-    // the position decodes from, the position and the two grid points after it. Plans of the
-    // source name these.
-    std::vector<double> requestsAround(double position) const;
+    // The pictures a capture at position asks for, in order. Its own, before any search: the
+    // position between its two neighbours on the grid; where the one before lies behind the
+    // key frame the position decodes from, the position and the two grid points after it.
+    // Then, optional, the grid points ahead a search takes on the way. Plans of the source
+    // name these.
+    CaptureRequests requestsAround(double position) const;
+
+    // For a plan of captures at the positions: the test a decoding thread makes, after each
+    // picture of a capture, of whether its search will want the next one. It judges what needs
+    // no other capture (so not the likeness of sheet tiles), taking the sharpest frame the
+    // decoding threads have seen for the blur test: a search that wants more than that test
+    // foresaw goes off the plan, one that wants less leaves pictures unused.
+    AheadTest aheadTest(const std::vector<double>& positions) const;
 
     // The frame to take for a capture whose seeks reached position. planIndex: where the
     // source's plan names requestsAround(position), or FrameSchedule::kUnplanned.
     GoodFrame take(double position, std::size_t planIndex);
-
-    // Whether the last take asked the source for pictures beyond requestsAround.
-    bool wentOffPlan() const { return m_offPlan; }
 
 private:
     struct Probe;
@@ -55,6 +60,8 @@ private:
     // The grid point judged as the neighbour before a capture at `at`; none when it would lie
     // behind the key frame `at` decodes from.
     std::optional<double> neighbourBefore(double at) const;
+    // How many grid points after `at` are candidates.
+    int candidatesAhead(double at) const;
     // planned: the request's place in the source's plan, or FrameSchedule::kUnplanned.
     Probe request(double seconds, std::size_t planned = FrameSchedule::kUnplanned);
     Flaw judge(const Probe& probe, const Probe* before, const Probe* after);
@@ -64,7 +71,6 @@ private:
     double m_reach;  // how far a capture may move either way
     double m_step;   // the candidate grid; 0 when captures stay
     bool m_diverse;
-    bool m_offPlan = false;
     FrameJudge m_judge;
     std::vector<FrameMeasure> m_taken;  // frames taken so far, when diverse
 };

@@ -9,6 +9,21 @@
 
 namespace mx {
 
+// A plan of captures that search past their own pictures when those are poor.
+struct CapturePlan {
+    std::vector<double> seconds;  // every picture of the plan, in order
+    // Per picture: one a capture asks for only when its own pictures are poor, after them.
+    std::vector<bool> optional;
+    std::vector<std::size_t> captureStarts;  // where each capture's pictures begin
+    // Called on a decoding thread before a capture's optional picture, with the pictures of the
+    // capture decoded since the last call for it, in order, `first` being the place of the
+    // first of them among the capture's: whether that optional picture is worth decoding
+    // ahead. Safe to call from two threads at once.
+    std::function<bool(std::size_t capture, std::size_t first,
+                       const std::vector<QByteArray>& pictures)>
+        wanted;
+};
+
 // The opened video of one source file, as the engine sees it. Every query of a source that
 // could not be opened answers 0 and every picture request fails: the engine does not test
 // whether opening succeeded.
@@ -33,9 +48,13 @@ public:
     virtual bool currentImage(QByteArray* dib) = 0;
     // The positions of the pictures the next captures will ask for, in order. Each picture is
     // then sought with seekPlanned and asked for. A source may prepare those pictures ahead; a
-    // picture asked for after any other seek drops the rest of the plan. Pictures and their
-    // order are the same as without a plan.
+    // picture asked for after any other seek drops the rest of the plan, unless the plan is one
+    // of captures that search (planCaptureSearches), which may ask for pictures off it. Pictures
+    // and their order are the same as without a plan.
     virtual void planCaptures(const std::vector<double>& seconds) { (void)seconds; }
+    // planCaptures for captures that search. Optional pictures are sought with seekPlanned
+    // too, or passed over; one not decoded ahead is decoded when asked for.
+    virtual void planCaptureSearches(const CapturePlan& plan) { planCaptures(plan.seconds); }
     // seek(seconds) for the picture at `index` of the last plan, `seconds` being its position.
     virtual void seekPlanned(std::size_t index, double seconds) {
         (void)index;
@@ -64,6 +83,9 @@ public:
     bool currentImage(QByteArray* dib) override { return inner().currentImage(dib); }
     void planCaptures(const std::vector<double>& seconds) override {
         inner().planCaptures(seconds);
+    }
+    void planCaptureSearches(const CapturePlan& plan) override {
+        inner().planCaptureSearches(plan);
     }
     void seekPlanned(std::size_t index, double seconds) override {
         inner().seekPlanned(index, seconds);

@@ -17,16 +17,28 @@ int64_t bytesOf(const AVFrame* frame) {
 
 }  // namespace
 
-CapturesAhead::CapturesAhead(Decoder& first, Decoder& second, const std::vector<double>& seconds,
+CapturesAhead::CapturesAhead(Decoder& first, Decoder& second, const CapturePlan& plan,
                              std::vector<CaptureGroup> groups, int64_t budget)
     : m_decoders{&first, &second},
       m_groups(std::move(groups)),
       m_taken(m_groups.size(), false),
-      m_slots(seconds.size()),
+      m_slots(plan.seconds.size()),
       m_budget(budget),
+      m_wanted(plan.wanted),
       m_frameBytes(first.frameBytesGuess()) {
-    for (size_t i = 0; i < seconds.size(); ++i) {
-        m_slots[i].seconds = seconds[i];
+    for (size_t i = 0; i < plan.seconds.size(); ++i) {
+        m_slots[i].seconds = plan.seconds[i];
+        m_slots[i].optional = m_wanted && i < plan.optional.size() && plan.optional[i];
+    }
+    if (m_wanted) {
+        m_captureStarts = plan.captureStarts;
+    }
+    m_shown.assign(m_captureStarts.size(), 0);
+    for (size_t c = 0; c < m_captureStarts.size(); ++c) {
+        const size_t end = c + 1 < m_captureStarts.size() ? m_captureStarts[c + 1] : m_slots.size();
+        for (size_t i = m_captureStarts[c]; i < end && i < m_slots.size(); ++i) {
+            m_slots[i].capture = c;
+        }
     }
     try {
         for (size_t who = 0; who < m_decoders.size(); ++who) {
@@ -43,14 +55,75 @@ CapturesAhead::~CapturesAhead() {
     stop();
 }
 
-FramePtr CapturesAhead::take() {
+PlannedPicture CapturesAhead::take(size_t index) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    Slot& slot = m_slots[m_next];
+    // Slots passed by: what they hold is dropped; one still decoding drops its own on return.
+    for (; m_next < index; ++m_next) {
+        Slot& skipped = m_slots[m_next];
+        if (skipped.done) {
+            m_held -= skipped.bytes;
+            skipped.bytes = 0;
+            skipped.picture.frame.reset();
+        }
+    }
+    Slot& slot = m_slots[index];
+    m_changed.notify_all();
     m_changed.wait(lock, [&] { return slot.done; });
     ++m_next;
     m_held -= slot.bytes;
+    slot.bytes = 0;
     m_changed.notify_all();
-    return std::move(slot.frame);
+    PlannedPicture picture;
+    picture.frame = std::move(slot.picture.frame);
+    picture.passedOver = slot.picture.passedOver;
+    // A picture the search's test has not seen yet stays for it.
+    picture.dib = unseen(index) ? slot.picture.dib : std::move(slot.picture.dib);
+    return picture;
+}
+
+bool CapturesAhead::unseen(size_t slot) const {
+    if (!m_wanted) {
+        return false;
+    }
+    const size_t capture = m_slots[slot].capture;
+    const size_t end =
+        capture + 1 < m_captureStarts.size() ? m_captureStarts[capture + 1] : m_slots.size();
+    // Only a capture with optional slots left to decide shows its pictures to the test.
+    return slot - m_captureStarts[capture] >= m_shown[capture] && m_slots[end - 1].optional &&
+           !m_slots[end - 1].done;
+}
+
+std::vector<QByteArray> CapturesAhead::unseenBefore(size_t slot) {
+    const size_t capture = m_slots[slot].capture;
+    const size_t start = m_captureStarts[capture];
+    std::vector<QByteArray> pictures;
+    for (size_t i = start + m_shown[capture]; i < slot; ++i) {
+        const Slot& earlier = m_slots[i];
+        if (!earlier.done || earlier.picture.passedOver || earlier.picture.dib.isEmpty()) {
+            return {};
+        }
+        pictures.push_back(earlier.picture.dib);
+    }
+    for (size_t i = start + m_shown[capture]; i < slot; ++i) {
+        if (i < m_next) {
+            m_slots[i].picture.dib.clear();  // handed out already, and now seen
+        }
+    }
+    m_shown[capture] = slot - start;
+    return pictures;
+}
+
+void CapturesAhead::passOver(size_t slot) {
+    const size_t capture = m_slots[slot].capture;
+    for (size_t i = slot;
+         i < m_slots.size() && m_slots[i].optional && m_slots[i].capture == capture; ++i) {
+        m_slots[i].done = true;
+        m_slots[i].picture.passedOver = true;
+    }
+    for (size_t i = m_captureStarts[capture]; i < std::min(slot, m_next); ++i) {
+        m_slots[i].picture.dib.clear();
+    }
+    m_changed.notify_all();
 }
 
 void CapturesAhead::stop() {
@@ -115,30 +188,55 @@ void CapturesAhead::work(size_t who) {
             if (m_stop) {
                 return;
             }
+            if (m_slots[s].done || s < m_next) {
+                continue;  // passed over, or passed by the requests
+            }
+            if (m_slots[s].optional) {
+                const size_t capture = m_slots[s].capture;
+                const size_t first = m_shown[capture];
+                const std::vector<QByteArray> pictures = unseenBefore(s);
+                bool wanted = !pictures.empty() || first == s - m_captureStarts[capture];
+                if (wanted) {
+                    lock.unlock();
+                    wanted = m_wanted(capture, first, pictures);
+                    lock.lock();
+                }
+                if (!wanted || m_stop) {
+                    passOver(s);
+                    continue;
+                }
+            }
             // The capture asked for next is its own picture, not one held ahead of it.
             const int64_t reserved = s == m_next ? 0 : m_frameBytes;
             m_held += reserved;
             m_peakHeld = std::max(m_peakHeld, m_held);
             const double seconds = m_slots[s].seconds;
             lock.unlock();
-            FramePtr kept;
+            PlannedPicture picture;
             if (const AVFrame* shown = decoder.frameAt(seconds)) {
-                kept.reset(av_frame_alloc());
-                if (kept && av_frame_ref(kept.get(), shown) < 0) {
-                    kept.reset();
+                if (m_wanted) {
+                    m_converters[who].convert(*shown, decoder.rotation(), &picture.dib);
+                } else {
+                    picture.frame.reset(av_frame_alloc());
+                    if (picture.frame && av_frame_ref(picture.frame.get(), shown) < 0) {
+                        picture.frame.reset();
+                    }
                 }
             }
             lock.lock();
-            const int64_t bytes = bytesOf(kept.get());
+            const int64_t bytes = m_wanted ? picture.dib.size() : bytesOf(picture.frame.get());
             m_frameBytes = std::max(m_frameBytes, bytes);
             Slot& slot = m_slots[s];
-            slot.bytes = reserved > 0 ? bytes : 0;
+            const bool passedBy = s < m_next;
+            slot.bytes = reserved > 0 && !passedBy ? bytes : 0;
             m_held += slot.bytes - reserved;
             m_peakHeld = std::max(m_peakHeld, m_held);
             if (m_stop) {
                 return;
             }
-            slot.frame = std::move(kept);
+            if (!passedBy) {
+                slot.picture = std::move(picture);
+            }
             slot.done = true;
             m_changed.notify_all();
         }

@@ -88,11 +88,16 @@ public:
     double position() override { return m_position; }
     double decodeStart(double seconds) override { return m_decoder.decodeStart(seconds); }
     bool currentImage(QByteArray* dib) override;
-    void planCaptures(const std::vector<double>& seconds) override;
+    void planCaptures(const std::vector<double>& seconds) override {
+        planCaptureSearches(CapturePlan{seconds, {}, {}, {}});
+    }
+    void planCaptureSearches(const CapturePlan& plan) override;
     void close() override {
         noteAheadEnd();
         m_helper.close();
         m_helperFailed = false;
+        m_spare.close();
+        m_spareFailed = false;
         m_decoder.close();
         m_path.clear();
         m_target = 0;
@@ -104,12 +109,14 @@ public:
 private:
     static constexpr size_t kUnplanned = size_t(-1);
 
-    std::vector<CaptureGroup> groupsWorthSplitting(const std::vector<double>& seconds) const;
+    std::vector<CaptureGroup> groupsWorthSplitting(const CapturePlan& plan) const;
     void noteAheadEnd();
 
     Decoder m_decoder;
     Decoder m_helper;  // the second decoder of a plan, opened with the first plan
     bool m_helperFailed = false;
+    Decoder m_spare;  // serves searches off their plan while the plan's decoders go on
+    bool m_spareFailed = false;
     std::unique_ptr<CapturesAhead> m_ahead;  // declared after the decoders it uses
     QString m_path;
     double m_target = 0;
@@ -134,15 +141,31 @@ bool FfmpegVideoSource::currentImage(QByteArray* dib) {
     if (!dib) {
         return false;
     }
-    if (m_ahead && m_planned == m_ahead->next()) {
+    if (m_ahead && m_planned != kUnplanned && m_planned >= m_ahead->next()) {
+        const av::PlannedPicture picture = m_ahead->take(m_planned);
         m_planned = kUnplanned;
-        const av::FramePtr frame = m_ahead->take();
         if (m_ahead->exhausted()) {
             noteAheadEnd();
         }
-        m_failed = m_failed || !frame;
-        // The first decoder's converter serves the requesting thread only.
-        return !m_failed && m_decoder.toDib(*frame, dib);
+        if (!picture.passedOver) {
+            m_failed = m_failed || (!picture.frame && picture.dib.isEmpty());
+            if (m_failed || !picture.frame) {
+                *dib = picture.dib;
+                return !m_failed;
+            }
+            // The first decoder's converter serves the requesting thread only.
+            return m_decoder.toDib(*picture.frame, dib);
+        }
+    }
+    if (m_ahead && m_ahead->searches() && !m_failed) {
+        if (!m_spare.isOpen() && !m_spareFailed) {
+            m_spareFailed = !m_spare.openLike(m_decoder, m_path);
+        }
+        if (!m_spareFailed) {
+            const AVFrame* frame = m_spare.frameAt(m_target);
+            m_failed = !frame;
+            return frame && m_spare.toDib(*frame, dib);
+        }
     }
     noteAheadEnd();
     if (m_failed || !m_decoder.setThreadCount(0)) {
@@ -155,8 +178,8 @@ bool FfmpegVideoSource::currentImage(QByteArray* dib) {
 
 // The plan cut into groups that decode from one key frame, when two decoders finish them
 // sooner than one decoder with its own threads; empty otherwise.
-std::vector<CaptureGroup> FfmpegVideoSource::groupsWorthSplitting(
-    const std::vector<double>& seconds) const {
+std::vector<CaptureGroup> FfmpegVideoSource::groupsWorthSplitting(const CapturePlan& plan) const {
+    const std::vector<double>& seconds = plan.seconds;
     if (seconds.size() < 2 || !m_decoder.isOpen() || m_decoder.undecodable()) {
         return {};
     }
@@ -166,13 +189,21 @@ std::vector<CaptureGroup> FfmpegVideoSource::groupsWorthSplitting(
     }
     std::vector<CaptureGroup> groups;
     std::vector<int64_t> costs;
+    size_t last = 0;  // the last picture that is not optional
     for (size_t i = 0; i < seconds.size(); ++i) {
-        if (i == 0 || seconds[i] < seconds[i - 1] ||
-            m_decoder.entryAt(seconds[i]) != m_decoder.entryAt(seconds[i - 1])) {
+        // A search's optional pictures go on from the capture's own, on the same run; they
+        // are seldom decoded, so they add nothing to the cost.
+        if (i > 0 && i < plan.optional.size() && plan.optional[i]) {
+            groups.back().end = i + 1;
+            continue;
+        }
+        if (i == 0 || seconds[i] < seconds[last] ||
+            m_decoder.entryAt(seconds[i]) != m_decoder.entryAt(seconds[last])) {
             groups.push_back({i, i, 0});
         }
         groups.back().end = i + 1;
         groups.back().cost = m_decoder.framesTo(seconds[i]);
+        last = i;
     }
     int64_t total = 0;
     for (const CaptureGroup& group : groups) {
@@ -186,12 +217,12 @@ std::vector<CaptureGroup> FfmpegVideoSource::groupsWorthSplitting(
     return groups;
 }
 
-void FfmpegVideoSource::planCaptures(const std::vector<double>& seconds) {
+void FfmpegVideoSource::planCaptureSearches(const CapturePlan& plan) {
     noteAheadEnd();
     if (m_failed) {
         return;
     }
-    std::vector<CaptureGroup> groups = groupsWorthSplitting(seconds);
+    std::vector<CaptureGroup> groups = groupsWorthSplitting(plan);
     if (groups.empty()) {
         return;
     }
@@ -202,7 +233,7 @@ void FfmpegVideoSource::planCaptures(const std::vector<double>& seconds) {
         return;
     }
     try {
-        m_ahead = std::make_unique<CapturesAhead>(m_decoder, m_helper, seconds, std::move(groups),
+        m_ahead = std::make_unique<CapturesAhead>(m_decoder, m_helper, plan, std::move(groups),
                                                   aheadBudget());
         ++plansSplit;
     } catch (const std::system_error&) {

@@ -58,6 +58,7 @@ public:
     int64_t frameBytesGuess() const;
     // Forgets the current decoding run: the next request starts at its key frame.
     void endRun() { m_running = false; }
+    int rotation() const { return m_rotation; }
     bool toDib(const AVFrame& frame, QByteArray* dib) {
         return m_converter.convert(frame, m_rotation, dib);
     }
