@@ -31,6 +31,7 @@ std::atomic<bool> splitEveryPlan{false};
 std::atomic<int> plansSplit{0};
 std::atomic<int64_t> aheadBudgetForTests{0};
 std::atomic<int64_t> peakHeldForTests{0};
+std::atomic<int> offPlanPictures{0};
 
 // Two single-threaded decoders on groups of captures against one decoder with its own threads
 // on both cores, which go about this much faster than one thread on long runs.
@@ -162,6 +163,7 @@ bool FfmpegVideoSource::currentImage(QByteArray* dib) {
             m_spareFailed = !m_spare.openLike(m_decoder, m_path);
         }
         if (!m_spareFailed) {
+            ++offPlanPictures;
             const AVFrame* frame = m_spare.frameAt(m_target);
             m_failed = !frame;
             return frame && m_spare.toDib(*frame, dib);
@@ -265,6 +267,10 @@ void setAheadBudgetForTesting(int64_t bytes) {
 
 int64_t peakHeldAheadForTesting() {
     return peakHeldForTests.exchange(0);
+}
+
+int offPlanPicturesForTesting() {
+    return offPlanPictures.load();
 }
 
 }  // namespace mx

@@ -24,5 +24,7 @@ int plansSplitForTesting();
 void setAheadBudgetForTesting(int64_t bytes);
 // For tests: the most bytes frames decoded ahead held at once since the last call.
 int64_t peakHeldAheadForTesting();
+// For tests: how many pictures searches asked for off their plan in this process.
+int offPlanPicturesForTesting();
 
 }  // namespace mx

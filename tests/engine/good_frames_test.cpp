@@ -152,14 +152,17 @@ TEST_F(GoodFramesTest, PoorCapturesMoveToTheNearestGoodFrameAndGoodOnesStay) {
         EXPECT_EQ(taken, row.taken);
     }
 
-    // Planned on two decoders, the searches take the same frames, byte for byte.
+    // Planned on two decoders, the searches take the same frames, byte for byte, and the
+    // decoders found every picture they asked for on their way, judging as the search does.
     setSplitEveryPlanForTesting(true);
     const int splitBefore = plansSplitForTesting();
+    const int offPlanBefore = offPlanPicturesForTesting();
     QString split;
     QString single;
     EXPECT_EQ(run(dir.filePath("stretches.mkv"), cases[0], true, &split), stretchMoves);
     setSplitEveryPlanForTesting(false);
     EXPECT_GT(plansSplitForTesting(), splitBefore);
+    EXPECT_EQ(offPlanPicturesForTesting(), offPlanBefore);
     run(dir.filePath("stretches.mkv"), cases[0], true, &single);
     for (int i = 1; i <= 6; ++i) {
         const QString file = QString("/stretches_%1.bmp").arg(i, 5, 10, QChar('0'));
