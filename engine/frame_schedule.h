@@ -1,17 +1,16 @@
 #pragma once
 
-#include <QByteArray>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <vector>
 
+#include "engine/video_source.h"
+
 namespace mx {
 
 class EngineHost;
 class ExtractionOptions;
-class VideoSource;
-struct CapturePlan;
 
 // The pictures one capture asks for: its own, then optional ones it asks for only when its own
 // turn out poor.
@@ -19,10 +18,6 @@ struct CaptureRequests {
     std::vector<double> seconds;
     std::size_t own = 0;
 };
-// Whether a capture of a plan, given its pictures decoded so far, is worth its next optional
-// picture (CapturePlan::wanted).
-using AheadTest = std::function<bool(std::size_t capture, std::size_t first,
-                                     const std::vector<QByteArray>& pictures)>;
 
 // The process-wide random draw: advances the one generator (state 0 at start, never seeded)
 // and returns floor(state * n / 2^32), a number in 0 .. n-1; 0 when n <= 0.

@@ -45,6 +45,21 @@ std::optional<FrameMeasure> measureInPlace(const QByteArray& dib) {
         QImage(pixels, int(width), int(rows), int(width * 4), QImage::Format_RGB32));
 }
 
+// The flaw of a frame between its neighbours (either may be null); where captures must differ,
+// a frame like one taken before is poor too.
+Flaw flawAmong(FrameJudge& judge, const FrameMeasure& frame, const FrameMeasure* before,
+               const FrameMeasure* after, double gapBefore, double gapAfter, bool diverse,
+               const std::vector<FrameMeasure>& taken) {
+    const Flaw flaw = judge.judge(frame, before, after, gapBefore, gapAfter);
+    if (flaw != Flaw::None || !diverse) {
+        return flaw;
+    }
+    const bool alike = std::any_of(taken.begin(), taken.end(), [&](const FrameMeasure& earlier) {
+        return FrameJudge::alike(frame, earlier);
+    });
+    return alike ? Flaw::Alike : Flaw::None;
+}
+
 }  // namespace
 
 struct GoodFrameSearch::Probe {
@@ -157,19 +172,16 @@ AheadTest GoodFrameSearch::aheadTest(const std::vector<double>& positions) const
         // Measured outside the lock, judged inside it.
         std::lock_guard<std::mutex> lock(state->mutex);
         FrameJudge judge(state->sharpest);
-        const auto alikeEarlier = [&](const FrameMeasure& frame) {
-            for (std::size_t c = 0; diverse && c < index; ++c) {
-                const std::optional<FrameMeasure>& taken = state->captures[c].taken;
-                if (taken && FrameJudge::alike(frame, *taken)) {
-                    return true;
-                }
+        std::vector<FrameMeasure> taken;
+        for (std::size_t c = 0; diverse && c < index; ++c) {
+            if (state->captures[c].taken) {
+                taken.push_back(*state->captures[c].taken);
             }
-            return false;
-        };
+        }
         const auto poor = [&](std::size_t i, bool withBefore) {
-            return judge.judge(m[i], withBefore ? &m[i - 1] : nullptr, &m[i + 1],
-                               withBefore ? gap(i - 1, i) : 0, gap(i, i + 1)) != Flaw::None ||
-                   alikeEarlier(m[i]);
+            return flawAmong(judge, m[i], withBefore ? &m[i - 1] : nullptr, &m[i + 1],
+                             withBefore ? gap(i - 1, i) : 0, gap(i, i + 1), diverse,
+                             taken) != Flaw::None;
         };
         bool wanted = poor(a, a > 0) ||
                       (a == 0 && FrameJudge::fading(m[0], m[1], m[2], gap(0, 1), gap(1, 2)));
@@ -208,18 +220,9 @@ GoodFrameSearch::Probe GoodFrameSearch::request(double seconds, std::size_t plan
 
 Flaw GoodFrameSearch::judge(const Probe& probe, const Probe* before, const Probe* after) {
     const auto known = [](const Probe* p) { return p && !p->failed ? &p->measure : nullptr; };
-    Flaw flaw =
-        m_judge.judge(probe.measure, known(before), known(after),
-                      before ? probe.time - before->time : 0, after ? after->time - probe.time : 0);
-    if (flaw == Flaw::None && m_diverse) {
-        for (const FrameMeasure& taken : m_taken) {
-            if (FrameJudge::alike(probe.measure, taken)) {
-                flaw = Flaw::Alike;
-                break;
-            }
-        }
-    }
-    return flaw;
+    return flawAmong(m_judge, probe.measure, known(before), known(after),
+                     before ? probe.time - before->time : 0, after ? after->time - probe.time : 0,
+                     m_diverse, m_taken);
 }
 
 GoodFrame GoodFrameSearch::take(double position, std::size_t planIndex) {
@@ -261,18 +264,15 @@ GoodFrame GoodFrameSearch::take(double position, std::size_t planIndex) {
     if (result.flaw != Flaw::None) {
         const double centre = around[atIndex];
         const double first = std::max(0.0, centre - m_reach);
-        const double last = std::min(m_duration, centre + m_reach);
 
         // Ahead: each candidate is judged once the grid point after it is decoded.
         Probe previous = at.figures();
         Probe current = std::move(after);
-        for (int k = 1; k <= kAheadCandidates && centre + k * m_step <= last + kEdge; ++k) {
+        for (int k = 1; k <= candidatesAhead(centre); ++k) {
+            // The grid point after the candidate: requestsAround names every one.
             const std::size_t grid = atIndex + std::size_t(k) + 1;
             Probe next =
-                k == 1 && further
-                    ? std::move(*further)
-                    : request(std::min(m_duration, centre + (k + 1) * m_step),
-                              grid < around.size() ? planned(grid) : FrameSchedule::kUnplanned);
+                k == 1 && further ? std::move(*further) : request(around[grid], planned(grid));
             if (current.frame && judge(current, &previous, &next) == Flaw::None) {
                 chosen = std::move(current);
                 break;

@@ -9,19 +9,20 @@
 
 namespace mx {
 
+// Called on a decoding thread before a capture's optional picture, with the pictures of the
+// capture decoded since the last call for it, in order, `first` being the place of the first of
+// them among the capture's: whether that optional picture is worth decoding ahead. Safe to call
+// from two threads at once.
+using AheadTest = std::function<bool(std::size_t capture, std::size_t first,
+                                     const std::vector<QByteArray>& pictures)>;
+
 // A plan of captures that search past their own pictures when those are poor.
 struct CapturePlan {
     std::vector<double> seconds;  // every picture of the plan, in order
     // Per picture: one a capture asks for only when its own pictures are poor, after them.
     std::vector<bool> optional;
     std::vector<std::size_t> captureStarts;  // where each capture's pictures begin
-    // Called on a decoding thread before a capture's optional picture, with the pictures of the
-    // capture decoded since the last call for it, in order, `first` being the place of the
-    // first of them among the capture's: whether that optional picture is worth decoding
-    // ahead. Safe to call from two threads at once.
-    std::function<bool(std::size_t capture, std::size_t first,
-                       const std::vector<QByteArray>& pictures)>
-        wanted;
+    AheadTest wanted;
 };
 
 // The opened video of one source file, as the engine sees it. Every query of a source that

@@ -93,7 +93,7 @@ private:
     std::vector<Slot> m_slots;
     const int64_t m_budget;
     std::vector<size_t> m_captureStarts;
-    std::function<bool(size_t, size_t, const std::vector<QByteArray>&)> m_wanted;
+    AheadTest m_wanted;
     std::vector<size_t> m_shown;  // per capture: how many of its pictures the test has seen
     std::array<DibConverter, 2> m_converters;  // each decoding thread's, for searches
     size_t m_next = 0;                         // the slot handed out next

@@ -150,9 +150,12 @@ bool FfmpegVideoSource::currentImage(QByteArray* dib) {
         }
         if (!picture.passedOver) {
             m_failed = m_failed || (!picture.frame && picture.dib.isEmpty());
-            if (m_failed || !picture.frame) {
-                *dib = picture.dib;
-                return !m_failed;
+            if (m_failed) {
+                return false;
+            }
+            if (!picture.frame) {
+                *dib = picture.dib;  // converted on the decoding thread
+                return true;
             }
             // The first decoder's converter serves the requesting thread only.
             return m_decoder.toDib(*picture.frame, dib);
