@@ -59,6 +59,7 @@ public:
     // Forgets the current decoding run: the next request starts at its key frame.
     void endRun() { m_running = false; }
     int rotation() const { return m_rotation; }
+    AVCodecID codecId() const { return m_decoder ? m_decoder->id : AV_CODEC_ID_NONE; }
     bool toDib(const AVFrame& frame, QByteArray* dib) {
         return m_converter.convert(frame, m_rotation, dib);
     }

@@ -202,10 +202,16 @@ TEST_F(VideoSourceTest, PlannedCapturesGiveTheSameFramesOnTwoDecoders) {
         {"-c:v", "libx264", "-g", "12", "-sc_threshold", "0", "-bf", "3", "-pix_fmt", "yuv420p"},
         evenFrameTime,
         {}};
+    const Container hevcGroups{"hevc_groups.mkv",
+                               {"-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
+                                "keyint=40:min-keyint=40:scenecut=0:log-level=none"},
+                               evenFrameTime,
+                               {}};
     for (const bool forced : {false, true}) {
         SCOPED_TRACE(forced);
         setSplitEveryPlanForTesting(forced);
-        for (const Container& container : {shortGroups, kContainers[2], kContainers[5]}) {
+        for (const Container& container :
+             {shortGroups, hevcGroups, kContainers[2], kContainers[5]}) {
             SCOPED_TRACE(container.name);
             auto source = openSource(indexedClip(container));
             source->seek(1.0);
@@ -214,9 +220,17 @@ TEST_F(VideoSourceTest, PlannedCapturesGiveTheSameFramesOnTwoDecoders) {
             for (int i = 1; i <= 11; ++i) {
                 sparse.push_back(i * step);
             }
-            const int splitBefore = plansSplitForTesting();
+            int splitBefore = plansSplitForTesting();
+            if (container.name == hevcGroups.name) {
+                // A sheet's captures, one late in each of five equal groups: three groups on
+                // one decoder still beat the five on a decoder with its own threads.
+                source->planCaptures({1.5, 3.1, 4.7, 6.3, 7.9});
+                EXPECT_EQ(plansSplitForTesting(), splitBefore + 1);
+                EXPECT_EQ(frameAt(*source, 1.5, 0), expectedFrame(1.5, container.frameTime));
+                splitBefore = plansSplitForTesting();
+            }
             source->planCaptures(sparse);
-            if (forced || container.name == shortGroups.name) {
+            if (forced || container.name == shortGroups.name || container.name == hevcGroups.name) {
                 EXPECT_EQ(plansSplitForTesting(), splitBefore + 1);
             }
             for (size_t i = 0; i < sparse.size(); ++i) {
