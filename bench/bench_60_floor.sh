@@ -10,8 +10,10 @@
 # with a key frame every 4 s, SD MPEG-4 and a small clip; and 40 copies of the small clip in
 # one folder, 9 frames each, against the sum of their floors and against the README's GNU
 # parallel recipe (one mx_cons per file on every core), $MX_FLOOR_FOLDER_PAIRS paired runs (3
-# unless set). MX_FLOOR_CASES, a regular
-# expression, picks cases by their name. Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh).
+# unless set). Each case also gives its ratio to the floor of whole groups (floor.py
+# --whole-groups): the part of the ratio above it is the engine's, the part below lies in
+# spans that one core must decode alone. MX_FLOOR_CASES, a regular expression, picks cases by
+# their name. Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 here=$(cd "$(dirname "$0")" && pwd)
@@ -96,7 +98,8 @@ thumbnailer() {
 }
 
 echo "floor: share of frames from each capture's key frame x one single-threaded noref pass" \
-    "(cpu) / $(nproc) cores + 0.05 s; $pairs paired runs a case"
+    "(cpu) / $(nproc) cores + 0.05 s; whole groups: over the floor of each key frame's span on" \
+    "one core; $pairs paired runs a case"
 run_case() {
     local name=$1 clip=$2 mode=$3
     [[ "$name" =~ $only ]] || return 0
@@ -104,15 +107,16 @@ run_case() {
     fargs=$(floor_args "$mode")
     # shellcheck disable=SC2086
     times=$(python3 "$here/floor.py" "$clip" $fargs --times | tr '\n' ' ')
-    local ratios=() floors=() walls=()
+    local ratios=() floors=() walls=() wholes=()
     for _ in $(seq "$pairs"); do
-        local w f
+        local w f g
         w=$(wall ours "$clip" "$mode")
         # shellcheck disable=SC2086
-        f=$(python3 "$here/floor.py" "$clip" $fargs)
+        read -r f g <<<"$(python3 "$here/floor.py" "$clip" $fargs --whole-groups)"
         walls+=("$w")
         floors+=("$f")
         ratios+=("$(python3 -c "print($w / $f)")")
+        wholes+=("$(python3 -c "print($w / $g)")")
     done
     local peers=""
     local med_wall
@@ -125,13 +129,14 @@ run_case() {
         thumb=$(wall thumbnailer "$clip" "$mode" "$times")
         peers+=$(python3 -c "print(f'   ffmpegthumbnailer {$thumb:.2f} s, ours / it {$med_wall / $thumb:.2f}', end='')")
     fi
-    python3 - "$name" "${ratios[*]}" "${floors[*]}" "$med_wall" "$peers" <<'PY'
+    python3 - "$name" "${ratios[*]}" "${floors[*]}" "$med_wall" "${wholes[*]}" "$peers" <<'PY'
 import statistics, sys
-name, ratios, floors, wall, peers = sys.argv[1:]
+name, ratios, floors, wall, wholes, peers = sys.argv[1:]
 r = sorted(float(x) for x in ratios.split())
 f = statistics.median(float(x) for x in floors.split())
+g = statistics.median(float(x) for x in wholes.split())
 print(f"{name:28s} mx_cons {float(wall):6.2f} s  floor {f:6.2f} s  over floor "
-      f"{statistics.median(r):.2f} ({r[0]:.2f}-{r[-1]:.2f})   {peers}")
+      f"{statistics.median(r):.2f} ({r[0]:.2f}-{r[-1]:.2f}), whole groups {g:.2f}   {peers}")
 PY
 }
 

@@ -7,11 +7,13 @@ merged), times the CPU time of one single-threaded pass that skips non-reference
 the number of cores, plus 0.05 s for starting a process and opening the file.
 
     floor.py CLIP (--frames N | --sheet | --every START INTERVAL | --at T...)
-             [--pass-cpu SECONDS] [--cores N] [--verbose] [--times]
+             [--pass-cpu SECONDS] [--cores N] [--verbose] [--times] [--whole-groups]
 
 Times count from the stream's first frame, as the console tool counts them. Prints the floor
 in seconds; --pass-cpu reuses a pass measured already (see pass_cpu below); --times prints the
-capture times instead, one a line.
+capture times instead, one a line. --whole-groups prints a second figure beside it: the floor
+when each key frame's span is decoded on one core, as an exact capture must be (no core can
+start inside another's span), split between the cores as evenly as whole spans go.
 """
 import argparse
 import bisect
@@ -65,8 +67,8 @@ def capture_times(args, duration):
     return [i * duration / (args.frames + 1) for i in range(1, args.frames + 1)]
 
 
-def share(frames, times):
-    """The share of the frames lying in the spans from each capture's key frame to it."""
+def spans(frames, times):
+    """The frame counts of the spans from each capture's key frame to it, one a key frame."""
     first = frames[0][0]
     starts = [t - first for t, _, _ in frames]
     keys = [i for i, (_, key, _) in enumerate(frames) if key] or [0]
@@ -78,8 +80,22 @@ def share(frames, times):
         shown = max(0, bisect.bisect_right(starts, t + 1e-9) - 1)
         key = keys[max(0, bisect.bisect_right(keys, shown) - 1)]
         reach[key] = max(reach.get(key, key), shown)
-    needed = sum(last - key + 1 for key, last in reach.items())
-    return needed / len(frames)
+    return [last - key + 1 for key, last in reach.items()]
+
+
+def busiest_core(counts, cores):
+    """The most frames one core decodes when whole spans go to the cores as evenly as they can:
+    exact for two cores, longest span first to the least busy core otherwise."""
+    if cores == 2:
+        reachable = 1  # bit s: some spans sum to s frames
+        for count in counts:
+            reachable |= reachable << count
+        total = sum(counts)
+        return min(max(s, total - s) for s in range(total + 1) if reachable >> s & 1)
+    busy = [0] * cores
+    for count in sorted(counts, reverse=True):
+        busy[busy.index(min(busy))] += count
+    return max(busy)
 
 
 def main():
@@ -94,6 +110,7 @@ def main():
     parser.add_argument("--cores", type=int, default=os.cpu_count() or 1)
     parser.add_argument("--verbose", action="store_true")
     parser.add_argument("--times", action="store_true")
+    parser.add_argument("--whole-groups", action="store_true")
     args = parser.parse_args()
 
     frames = frames_of(args.clip)
@@ -104,13 +121,18 @@ def main():
     if args.times:
         print("\n".join(f"{t:.6f}" for t in times))
         return
-    part = share(frames, times)
+    counts = spans(frames, times)
+    part = sum(counts) / len(frames)
     cpu = args.pass_cpu if args.pass_cpu is not None else pass_cpu(args.clip)
     floor = part * cpu / args.cores + START_UP
     if args.verbose:
         print(f"{len(times)} captures, {part:.3f} of {len(frames)} frames, pass {cpu:.3f} s cpu, "
               f"{args.cores} cores", file=sys.stderr)
-    print(f"{floor:.4f}")
+    if args.whole_groups:
+        whole = busiest_core(counts, args.cores) / len(frames) * cpu + START_UP
+        print(f"{floor:.4f} {whole:.4f}")
+    else:
+        print(f"{floor:.4f}")
 
 
 if __name__ == "__main__":
