@@ -26,5 +26,7 @@ void setAheadBudgetForTesting(int64_t bytes);
 int64_t peakHeldAheadForTesting();
 // For tests: how many pictures searches asked for off their plan in this process.
 int offPlanPicturesForTesting();
+// For tests: how many frames the decoders of this process have given out.
+int64_t framesDecodedForTesting();
 
 }  // namespace mx

@@ -1,7 +1,9 @@
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
+#include "engine/ffmpeg/ffmpeg_video_source.h"
 #include "engine/ffmpeg/frame_decoder.h"
 
 extern "C" {
@@ -30,6 +32,8 @@ namespace {
 
 // Corrupt streams can fail frame after frame; give up on a run after this many errors.
 constexpr int kMaxConsecutiveDecodeErrors = 1000;
+
+std::atomic<int64_t> framesDecoded{0};
 
 }  // namespace
 
@@ -105,7 +109,8 @@ bool Decoder::showFrameAt(int64_t target) {
             return true;
         }
         if (target >= m_shownTime) {
-            if (m_hasAhead ? target < m_aheadTime : m_drained) {
+            if (m_hasAhead ? target < m_aheadTime
+                           : m_drained || (m_peeked && target < m_peekTime)) {
                 return true;
             }
             if (canDecodeForward(target) && decodeUntil(target) == Outcome::Found) {
@@ -135,7 +140,14 @@ bool Decoder::canDecodeForward(int64_t target) const {
     const Entry& entry = m_entries[entryFor(target)];
     // Nothing fed before a key frame shows after it, so a later time fed means it was fed.
     return (entry.dts != kNoTime && m_maxFedDts != kNoTime && entry.dts <= m_maxFedDts) ||
-           (entry.pts != kNoTime && m_maxFedPts != kNoTime && entry.pts <= m_maxFedPts);
+           (entry.pts != kNoTime && m_maxFedPts != kNoTime && entry.pts <= m_maxFedPts) ||
+           (m_peeked && pendingIs(entry));
+}
+
+bool Decoder::pendingIs(const Entry& entry) const {
+    const AVPacket& packet = *m_packet;
+    return m_hasPending && ((entry.dts != kNoTime && entry.dts == packet.dts) ||
+                            (entry.pts != kNoTime && entry.pts == packet.pts));
 }
 
 bool Decoder::startAt(size_t index) {
@@ -160,6 +172,7 @@ bool Decoder::startAt(size_t index) {
         m_maxFedDts = kNoTime;
         m_maxFedPts = kNoTime;
         m_hasPending = true;
+        m_peeked = false;
         m_waiting = index > 0;
         m_waitUntil = entry.pts;
         m_firstOfRun = true;
@@ -283,6 +296,7 @@ Decoder::Outcome Decoder::decodeUntil(int64_t target) {
             continue;
         }
         errors = 0;
+        framesDecoded.fetch_add(1, std::memory_order_relaxed);
         const int64_t time = frameTime(*m_decoded);
         if (m_waiting) {
             // Leading pictures of the key frame, and whatever a decoder makes of references it
@@ -307,8 +321,8 @@ Decoder::Outcome Decoder::decodeUntil(int64_t target) {
             m_hasShown = true;
             m_shownTime = time;
             m_shownIsFirst = first && m_runEntry == 0;
-            if (time > target) {
-                return Outcome::Found;  // the target lies before the first frame
+            if (time > target || nextShowsAfter(target)) {
+                return Outcome::Found;  // the target lies before the first frame, or the next
             }
             continue;
         }
@@ -337,6 +351,7 @@ bool Decoder::feedPacket(int64_t target) {
         return avcodec_send_packet(m_codec.get(), nullptr) >= 0;
     }
     m_hasPending = false;
+    m_peeked = false;
     ++m_nextOrdinal;
     if (packet->dts != kNoTime) {
         m_maxFedDts = std::max(m_maxFedDts == kNoTime ? packet->dts : m_maxFedDts, packet->dts);
@@ -369,6 +384,39 @@ bool Decoder::readVideoPacket(AVPacket* packet) {
         av_packet_unref(packet);
     }
     return false;
+}
+
+// Whether frames come out of the decoder in the order their packets go in: decoders of formats
+// that never reorder, and those of MPEG video whose stream states it holds no B-frames, each
+// on one thread.
+bool Decoder::showsInDecodingOrder() const {
+    if (m_codec->active_thread_type & FF_THREAD_FRAME) {
+        return false;
+    }
+    switch (m_decoder->id) {
+        case AV_CODEC_ID_MPEG2VIDEO:
+        case AV_CODEC_ID_MPEG4:
+            return m_codec->has_b_frames == 0;
+        default: {
+            const AVCodecDescriptor* codec = avcodec_descriptor_get(m_decoder->id);
+            return codec && !(codec->props & AV_CODEC_PROP_REORDER);
+        }
+    }
+}
+
+// Just after the frame at or before the target is kept: true when the next packet shows after
+// the target, so that the frame kept is the one shown there without decoding the next. Only
+// for frames that come out in decoding order, the frame kept coming from the last packet fed.
+// The packet read stays pending for the run's next request.
+bool Decoder::nextShowsAfter(int64_t target) {
+    if (m_hasPending || m_shown->pts == kNoTime || m_shown->pts != m_maxFedPts ||
+        !showsInDecodingOrder() || !readVideoPacket(m_packet.get())) {
+        return false;  // at the end of the input, feedPacket finds the end again
+    }
+    m_hasPending = true;
+    m_peekTime = m_packet->pts;
+    m_peeked = m_peekTime != kNoTime && m_peekTime > target;
+    return m_peeked;
 }
 
 // True when a packet fed recently shows later than pts and still at or before the target:
@@ -409,3 +457,7 @@ int64_t Decoder::frameTime(const AVFrame& frame) {
     return time;
 }
 }  // namespace mx::av
+
+int64_t mx::framesDecodedForTesting() {
+    return mx::av::framesDecoded.load();
+}

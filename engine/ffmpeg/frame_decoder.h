@@ -99,6 +99,9 @@ private:
     bool feedPacket(int64_t target);
     bool readVideoPacket(AVPacket* packet);
     bool certainlyBeforeTarget(int64_t pts, int64_t target) const;
+    bool showsInDecodingOrder() const;
+    bool nextShowsAfter(int64_t target);
+    bool pendingIs(const Entry& entry) const;
     int64_t frameTime(const AVFrame& frame);
     void keepAs(av::FramePtr* slot);
 
@@ -136,8 +139,12 @@ private:
     int64_t m_nextOrdinal = 0;  // ordinal of the next video packet to feed
     int64_t m_maxFedDts = kNoTime;
     int64_t m_maxFedPts = kNoTime;
-    bool m_hasPending = false;  // m_packet holds the run's first packet, not yet fed
-    bool m_waiting = false;     // frames before the run's key frame are not shown
+    bool m_hasPending = false;  // m_packet holds the run's next packet, not yet fed
+    // The pending packet was read to learn the next frame's time, m_peekTime, which lies after
+    // the frame shown; no packet fed before it is still inside the decoder.
+    bool m_peeked = false;
+    int64_t m_peekTime = 0;
+    bool m_waiting = false;  // frames before the run's key frame are not shown
     int64_t m_waitUntil = kNoTime;
     bool m_firstOfRun = false;
     bool m_inputEnded = false;

@@ -365,6 +365,7 @@ void Decoder::close() {
     m_undecodable = false;
     m_running = false;
     m_hasPending = false;
+    m_peeked = false;
     m_hasShown = false;
     m_hasAhead = false;
 }
