@@ -11,9 +11,10 @@
 # one folder, 9 frames each, against the sum of their floors and against the README's GNU
 # parallel recipe (one mx_cons per file on every core), $MX_FLOOR_FOLDER_PAIRS paired runs (3
 # unless set). Each case also gives its ratio to the floor of whole groups (floor.py
-# --whole-groups): the part of the ratio above it is the engine's, the part below lies in
-# spans that one core must decode alone. MX_FLOOR_CASES, a regular expression, picks cases by
-# their name. Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh).
+# --whole-groups), where each key frame's span is decoded on one core: the part of the ratio
+# below it lies in spans two single-threaded decoders cannot share (a clip of one group, on one
+# decoder with its own threads, goes below it). MX_FLOOR_CASES, a regular expression, picks
+# cases by their name. Needs MX_BENCH_WORK and MX_BUILD (bench/run.sh).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 here=$(cd "$(dirname "$0")" && pwd)
