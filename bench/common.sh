@@ -42,7 +42,7 @@ mx_job_list() {
     local clip=$1 out=$2
     shift 2
     local count=11 start=0 every=1 file=TRUE matrix=FALSE everysec=FALSE number=TRUE
-    local "$@"
+    [ $# -eq 0 ] || local "$@"
     printf '%s\r\n' "$clip" options BMPBtn_Checked=FALSE 480 "$count" 75 "$out" "$start" "$every" \
         JPGBtn_Checked=TRUE rbAutoWidth_Checked=TRUE "rbFrameFile_Checked=$file" \
         "rbMatrix_Checked=$matrix" rbProport_Checked=TRUE rbRandom_Checked=FALSE \
