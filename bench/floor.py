@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The decode floor of a capture plan: what two cores must at least spend on it.
 
-An exact capture at T decodes every reference frame from the key frame before T up to T. The
-floor is the share of the stream's frames that lie in those spans (spans from one key frame
-merged), times the CPU time of one single-threaded pass that skips non-reference frames, over
+An exact capture at T decodes every reference frame from the key frame before T up to the frame
+shown at T, in decoding order: a B-frame's later reference is decoded before it. The floor is
+the share of the stream's frames that lie in those spans (spans from one key frame merged),
+times the CPU time of one single-threaded pass that skips non-reference frames, over
 the number of cores, plus 0.05 s for starting a process and opening the file.
 
     floor.py CLIP (--frames N | --sheet | --every START INTERVAL | --at T...)
@@ -26,7 +27,8 @@ START_UP = 0.05
 
 
 def frames_of(clip):
-    """Presentation times and key flags of the video frames, in presentation order."""
+    """Presentation times, key flags, durations and places in decoding order of the video
+    frames, in presentation order."""
     out = subprocess.run(
         ["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
          "packet=pts_time,dts_time,duration_time,flags", "-of", "csv=p=0", clip],
@@ -41,7 +43,7 @@ def frames_of(clip):
         if time in ("", "N/A"):
             continue
         length = float(duration) if duration not in ("", "N/A") else 0.0
-        frames.append((float(time), "K" in flags, length))
+        frames.append((float(time), "K" in flags, length, len(frames)))
     frames.sort()
     return frames
 
@@ -68,17 +70,23 @@ def capture_times(args, duration):
 
 
 def spans(frames, times):
-    """The frame counts of the spans from each capture's key frame to it, one a key frame."""
+    """The frame counts of the spans from each capture's key frame to it, in decoding order, one
+    a key frame."""
     first = frames[0][0]
-    starts = [t - first for t, _, _ in frames]
-    keys = [i for i, (_, key, _) in enumerate(frames) if key] or [0]
+    starts = [f[0] - first for f in frames]
+    keys = sorted(f[3] for f in frames if f[1]) or [0]
     if keys[0] != 0:
         keys.insert(0, 0)
-    # The last frame each key frame's captures reach.
+    time_at = {f[3]: f[0] for f in frames}
+    # The last frame each key frame's captures reach. A frame shown before the key frame decoded
+    # ahead of it (a leading picture of an open group) needs the group before.
     reach = {}
     for t in times:
-        shown = max(0, bisect.bisect_right(starts, t + 1e-9) - 1)
-        key = keys[max(0, bisect.bisect_right(keys, shown) - 1)]
+        shown = frames[max(0, bisect.bisect_right(starts, t + 1e-9) - 1)][3]
+        k = max(0, bisect.bisect_right(keys, shown) - 1)
+        while k > 0 and time_at.get(keys[k], 0.0) > time_at[shown]:
+            k -= 1
+        key = keys[k]
         reach[key] = max(reach.get(key, key), shown)
     return [last - key + 1 for key, last in reach.items()]
 
