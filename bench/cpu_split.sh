@@ -17,12 +17,11 @@ find "$out" -mindepth 1 -delete
 /usr/bin/time -f "%e %U %S" -o "$tmp/time" "$cons" "$jobs" >/dev/null 2>&1
 find "$out" -mindepth 1 -delete
 read -r wall user sys <"$tmp/time"
-read -r floor _ <<<"$(python3 "$here/floor.py" "$clip" "$@" --whole-groups)"
+read -r floor floorDecode <<<"$(python3 "$here/floor.py" "$clip" "$@" --decode-cpu)"
 perf report -q -i "$tmp/perf.data" --no-children --sort dso -g none 2>/dev/null |
-    awk -v wall="$wall" -v cpu="$(python3 -c "print($user + $sys)")" -v floor="$floor" -v cores="$(nproc)" '
+    awk -v wall="$wall" -v cpu="$(python3 -c "print($user + $sys)")" -v floor="$floor" -v floorDecode="$floorDecode" '
     { share = $1; sub("%", "", share); if ($2 ~ /libavcodec/) decode += share; else rest += share }
     END {
-        floorDecode = (floor - 0.05) * cores
         printf "wall %.2f s, cpu %.2f s; floor %.2f s, wall / floor %.2f; decoding %.2f s cpu, " \
                "%.2f of the floor'"'"'s %.2f s; the rest %.2f s cpu\n", wall, cpu, floor, wall / floor,
                cpu * decode / 100, cpu * decode / 100 / floorDecode, floorDecode, cpu * rest / 100

@@ -9,12 +9,14 @@ the number of cores, plus 0.05 s for starting a process and opening the file.
 
     floor.py CLIP (--frames N | --sheet | --every START INTERVAL | --at T...)
              [--pass-cpu SECONDS] [--cores N] [--verbose] [--times] [--whole-groups]
+             [--decode-cpu]
 
 Times count from the stream's first frame, as the console tool counts them. Prints the floor
 in seconds; --pass-cpu reuses a pass measured already (see pass_cpu below); --times prints the
 capture times instead, one a line. --whole-groups prints a second figure beside it: the floor
 when each key frame's span is decoded on one core, as an exact capture must be (no core can
 start inside another's span), split between the cores as evenly as whole spans go.
+--decode-cpu prints last the CPU seconds of the decoding the floor counts, on all cores.
 """
 import argparse
 import bisect
@@ -84,7 +86,7 @@ def spans(frames, times):
     for t in times:
         shown = frames[max(0, bisect.bisect_right(starts, t + 1e-9) - 1)][3]
         k = max(0, bisect.bisect_right(keys, shown) - 1)
-        while k > 0 and time_at.get(keys[k], 0.0) > time_at[shown]:
+        while k > 0 and time_at[keys[k]] > time_at[shown]:
             k -= 1
         key = keys[k]
         reach[key] = max(reach.get(key, key), shown)
@@ -119,6 +121,7 @@ def main():
     parser.add_argument("--verbose", action="store_true")
     parser.add_argument("--times", action="store_true")
     parser.add_argument("--whole-groups", action="store_true")
+    parser.add_argument("--decode-cpu", action="store_true")
     args = parser.parse_args()
 
     frames = frames_of(args.clip)
@@ -136,11 +139,12 @@ def main():
     if args.verbose:
         print(f"{len(times)} captures, {part:.3f} of {len(frames)} frames, pass {cpu:.3f} s cpu, "
               f"{args.cores} cores", file=sys.stderr)
+    figures = [floor]
     if args.whole_groups:
-        whole = busiest_core(counts, args.cores) / len(frames) * cpu + START_UP
-        print(f"{floor:.4f} {whole:.4f}")
-    else:
-        print(f"{floor:.4f}")
+        figures.append(busiest_core(counts, args.cores) / len(frames) * cpu + START_UP)
+    if args.decode_cpu:
+        figures.append(part * cpu)
+    print(" ".join(f"{figure:.4f}" for figure in figures))
 
 
 if __name__ == "__main__":
